@@ -1,0 +1,263 @@
+#include "CupsPrinters.h"
+
+#include <cups/cups.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <sys/socket.h>
+#include <vector>
+
+#include "Text.h"
+
+namespace printing {
+namespace {
+
+struct HttpClose {
+  void operator()(http_t* http) const { httpClose(http); }
+};
+using Connection = std::unique_ptr<http_t, HttpClose>;
+
+struct IppDelete {
+  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
+};
+using Response = std::unique_ptr<ipp_t, IppDelete>;
+
+// Gives up as soon as an answer is late, instead of waiting on.
+int GiveUp(http_t*, void*) { return 0; }
+
+// A connection to the scheduler that the environment names, with every wait
+// on it bounded; null when none can be made in time.
+Connection Connect() {
+  const auto connect_ms = static_cast<int>(CupsPrinters::kConnectTimeout.count());
+  const double answer_s = std::chrono::duration<double>(CupsPrinters::kAnswerTimeout).count();
+  Connection http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                               connect_ms, nullptr));
+  if (http) httpSetTimeout(http.get(), answer_s, GiveUp, nullptr);
+  return http;
+}
+
+struct Destination {
+  std::string queue;
+  std::string instance;  // empty for the queue itself
+  bool is_default = false;
+};
+
+std::string FullName(const Destination& d) {
+  return d.instance.empty() ? d.queue : d.queue + "/" + d.instance;
+}
+
+// The scheduler's destinations with the instances of the lpoptions files, in
+// the order lpstat -e lists them.
+bool Destinations(http_t* http, std::vector<Destination>& out) {
+  cups_dest_t* dests = nullptr;
+  const int count = cupsGetDests2(http, &dests);
+  if (count < 0) return false;
+  for (int i = 0; i < count; ++i) {
+    const cups_dest_t& d = dests[i];
+    if (d.name == nullptr) continue;
+    out.push_back(Destination{d.name, d.instance ? d.instance : "", d.is_default != 0});
+  }
+  cupsFreeDests(count, dests);
+  // An answer cut short by the timeout looks like an empty list.
+  return cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
+}
+
+void SplitName(const std::u16string& name, std::string& queue, std::string& instance) {
+  const std::string utf8 = Utf16ToUtf8(name);
+  const auto slash = utf8.find('/');
+  queue = utf8.substr(0, slash);
+  instance = slash == std::string::npos ? "" : utf8.substr(slash + 1);
+}
+
+// Get-Printer-Attributes for `queue` (a printer or a class).
+Response QueueAttributes(http_t* http, const std::string& queue, const std::vector<const char*>& wanted,
+                         std::int32_t& error) {
+  if (queue.empty() || queue.find_first_of("#?\t\n\r ") != std::string::npos) {
+    error = ERROR_INVALID_PRINTER_NAME;
+    return nullptr;
+  }
+  for (const char* resource : {"/printers/", "/classes/"}) {
+    char uri[HTTP_MAX_URI];
+    if (httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                         "%s%s", resource, queue.c_str()) < HTTP_URI_STATUS_OK) {
+      error = ERROR_INVALID_PRINTER_NAME;
+      return nullptr;
+    }
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  static_cast<int>(wanted.size()), nullptr, wanted.data());
+    Response response(cupsDoRequest(http, request, "/"));
+    const ipp_status_t status = cupsLastError();
+    if (response && status <= IPP_STATUS_OK_CONFLICTING) {
+      error = ERROR_SUCCESS;
+      return response;
+    }
+    if (status != IPP_STATUS_ERROR_NOT_FOUND) {
+      error = response ? ERROR_ACCESS_DENIED : RPC_S_SERVER_UNAVAILABLE;
+      return nullptr;
+    }
+  }
+  error = ERROR_INVALID_PRINTER_NAME;
+  return nullptr;
+}
+
+std::optional<std::string> Text(ipp_t* response, const char* name) {
+  ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_ZERO);
+  if (attr == nullptr || ippGetCount(attr) < 1) return std::nullopt;
+  const char* value = ippGetString(attr, 0, nullptr);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+std::int32_t Integer(ipp_t* response, const char* name, std::int32_t otherwise = 0) {
+  ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_ZERO);
+  if (attr == nullptr || ippGetCount(attr) < 1) return otherwise;
+  const ipp_tag_t tag = ippGetValueTag(attr);
+  if (tag != IPP_TAG_INTEGER && tag != IPP_TAG_ENUM) return otherwise;
+  return ippGetInteger(attr, 0);
+}
+
+bool Boolean(ipp_t* response, const char* name, bool otherwise) {
+  ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_BOOLEAN);
+  if (attr == nullptr || ippGetCount(attr) < 1) return otherwise;
+  return ippGetBoolean(attr, 0) != 0;
+}
+
+// The device URI without any user:password before its host.
+std::string WithoutCredentials(const std::string& uri) {
+  const auto scheme_end = uri.find("://");
+  if (scheme_end == std::string::npos) return uri;
+  const auto host_start = scheme_end + 3;
+  const auto authority_end = std::min(uri.find_first_of("/?#", host_start), uri.size());
+  const auto at = uri.rfind('@', authority_end - 1);
+  if (at == std::string::npos || at < host_start || authority_end == host_start) return uri;
+  return uri.substr(0, host_start) + uri.substr(at + 1);
+}
+
+// The host part of a URI, or nothing.
+std::optional<std::string> Host(const std::string& uri) {
+  char scheme[HTTP_MAX_URI], user[HTTP_MAX_URI], host[HTTP_MAX_URI], resource[HTTP_MAX_URI];
+  int port = 0;
+  if (httpSeparateURI(HTTP_URI_CODING_NONE, uri.c_str(), scheme, sizeof scheme, user, sizeof user, host,
+                      sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK ||
+      host[0] == '\0')
+    return std::nullopt;
+  return std::string(host);
+}
+
+// Status bits from printer-state and printer-state-reasons.
+std::int32_t StatusWord(ipp_t* response) {
+  std::int32_t status = 0;
+  const std::int32_t state = Integer(response, "printer-state", IPP_PSTATE_IDLE);
+  if (state == IPP_PSTATE_PROCESSING) status |= PRINTER_STATUS_PRINTING;
+  if (state == IPP_PSTATE_STOPPED) status |= PRINTER_STATUS_PAUSED;
+  ipp_attribute_t* reasons = ippFindAttribute(response, "printer-state-reasons", IPP_TAG_KEYWORD);
+  for (int i = 0; reasons != nullptr && i < ippGetCount(reasons); ++i) {
+    const char* value = ippGetString(reasons, i, nullptr);
+    if (value == nullptr) continue;
+    std::string reason = value;
+    for (const char* suffix : {"-error", "-warning", "-report"}) {
+      const std::string s = suffix;
+      if (reason.size() > s.size() && reason.compare(reason.size() - s.size(), s.size(), s) == 0) {
+        if (s == "-error") status |= PRINTER_STATUS_ERROR;
+        reason.resize(reason.size() - s.size());
+        break;
+      }
+    }
+    if (reason == "offline") status |= PRINTER_STATUS_OFFLINE;
+    else if (reason == "paused") status |= PRINTER_STATUS_PAUSED;
+    else if (reason == "media-empty" || reason == "media-needed") status |= PRINTER_STATUS_PAPER_OUT;
+    else if (reason == "media-jam") status |= PRINTER_STATUS_PAPER_JAM;
+    else if (reason == "door-open" || reason == "cover-open") status |= PRINTER_STATUS_DOOR_OPEN;
+    else if (reason == "toner-low") status |= PRINTER_STATUS_TONER_LOW;
+    else if (reason == "toner-empty") status |= PRINTER_STATUS_NO_TONER;
+  }
+  return status;
+}
+
+}  // namespace
+
+PrinterCollection CupsPrinters::Printers() {
+  std::vector<PrinterObject> items;
+  Connection http = Connect();
+  std::vector<Destination> dests;
+  if (http && Destinations(http.get(), dests)) {
+    for (const Destination& d : dests)
+      items.push_back(PrinterObject{Utf8ToUtf16(FullName(d)), static_cast<std::int32_t>(items.size())});
+  }
+  return PrinterCollection(std::move(items));
+}
+
+std::int32_t CupsPrinters::Open(const std::u16string& name) {
+  std::string queue, instance;
+  SplitName(name, queue, instance);
+  Connection http = Connect();
+  if (!http) return RPC_S_SERVER_UNAVAILABLE;
+  std::int32_t error = ERROR_SUCCESS;
+  if (!QueueAttributes(http.get(), queue, {"printer-name"}, error)) return error;
+  if (instance.empty()) return ERROR_SUCCESS;
+  std::vector<Destination> dests;
+  if (!Destinations(http.get(), dests)) return RPC_S_SERVER_UNAVAILABLE;
+  const bool known = std::any_of(dests.begin(), dests.end(), [&](const Destination& d) {
+    return d.queue == queue && d.instance == instance;
+  });
+  return known ? ERROR_SUCCESS : ERROR_INVALID_PRINTER_NAME;
+}
+
+std::int32_t CupsPrinters::Describe(const std::u16string& name, Record& record) {
+  std::string queue, instance;
+  SplitName(name, queue, instance);
+  Connection http = Connect();
+  if (!http) return RPC_S_SERVER_UNAVAILABLE;
+  std::int32_t error = ERROR_SUCCESS;
+  Response attrs = QueueAttributes(http.get(), queue,
+                                   {"printer-name", "printer-info", "printer-location",
+                                    "printer-make-and-model", "device-uri", "printer-state",
+                                    "printer-state-reasons", "printer-is-accepting-jobs",
+                                    "printer-is-shared", "printer-type", "queued-job-count",
+                                    "pages-per-minute"},
+                                   error);
+  if (!attrs) return error;
+  std::vector<Destination> dests;
+  if (!Destinations(http.get(), dests)) return RPC_S_SERVER_UNAVAILABLE;
+  const bool is_default = std::any_of(dests.begin(), dests.end(), [&](const Destination& d) {
+    return d.queue == queue && d.instance == instance && d.is_default;
+  });
+
+  ipp_t* a = attrs.get();
+  const std::int32_t type = Integer(a, "printer-type");
+  const bool remote = (type & CUPS_PRINTER_REMOTE) != 0;
+  const bool shared = Boolean(a, "printer-is-shared", false);
+  const std::int32_t status = StatusWord(a);
+  const std::optional<std::string> device = Text(a, "device-uri");
+
+  Record r;
+  r.PrinterName = Utf16ToUtf8(name);
+  if (remote && device) r.ServerName = Host(*device);
+  if (shared) r.ShareName = queue;
+  if (device) r.PortName = WithoutCredentials(*device);
+  r.DriverName = Text(a, "printer-make-and-model");
+  r.Comment = Text(a, "printer-info");
+  r.Location = Text(a, "printer-location");
+
+  std::int32_t attributes = remote ? PRINTER_ATTRIBUTE_NETWORK : PRINTER_ATTRIBUTE_LOCAL;
+  if (is_default) attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+  if (shared) attributes |= PRINTER_ATTRIBUTE_SHARED;
+  if (type & CUPS_PRINTER_FAX) attributes |= PRINTER_ATTRIBUTE_FAX;
+  const bool stopped = Integer(a, "printer-state", IPP_PSTATE_IDLE) == IPP_PSTATE_STOPPED;
+  const bool accepting = Boolean(a, "printer-is-accepting-jobs", true);
+  if (stopped || !accepting || (status & PRINTER_STATUS_OFFLINE))
+    attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
+  r.Attributes = attributes;
+  r.Priority = 1;
+  r.DefaultPriority = 1;
+  r.Status = status;
+  r.Jobs = Integer(a, "queued-job-count");
+  r.AveragePPM = Integer(a, "pages-per-minute");
+  record = std::move(r);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace printing

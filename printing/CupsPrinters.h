@@ -1,0 +1,25 @@
+// The printer backend over CUPS: the scheduler's destinations (instances as
+// "queue/instance") and their level-2 descriptions. Every wait on the
+// scheduler is bounded.
+#pragma once
+#include <chrono>
+
+#include "PrinterServices.h"
+
+namespace printing {
+
+class CupsPrinters : public PrinterServices {
+ public:
+  // Longest wait for the scheduler to accept a connection, and for each
+  // answer on it.
+  static constexpr std::chrono::milliseconds kConnectTimeout{1500};
+  static constexpr std::chrono::milliseconds kAnswerTimeout{1500};
+
+  PrinterCollection Printers() override;
+
+ protected:
+  std::int32_t Open(const std::u16string& name) override;
+  std::int32_t Describe(const std::u16string& name, Record& record) override;
+};
+
+}  // namespace printing

@@ -1,0 +1,95 @@
+// The printer services the program uses: the collection of installed
+// printers, the application's current printer, and the spooler calls
+// OpenPrinterW, GetPrinterA and ClosePrinter with RtlMoveMemory and the last
+// error. Backends supply the printers; this class keeps the handles, the
+// one-snapshot-per-handle rule, the 32-bit address window and the last error.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Record.h"
+#include "Winspool.h"
+
+namespace printing {
+
+struct PrinterObject {
+  std::u16string DeviceName;
+  std::int32_t Id = 0;  // the backend's own key; tells apart printers of one name
+};
+
+class PrinterCollection {
+ public:
+  PrinterCollection() = default;
+  explicit PrinterCollection(std::vector<PrinterObject> items) : items_(std::move(items)) {}
+  std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
+  // Zero-based; throws std::out_of_range outside 0 .. Count() - 1.
+  const PrinterObject& Item(std::int32_t index) const;
+  auto begin() const { return items_.begin(); }
+  auto end() const { return items_.end(); }
+
+ private:
+  std::vector<PrinterObject> items_;
+};
+
+class PrinterServices {
+ public:
+  // Address at which the record filled by the last successful level-2 query
+  // stands for RtlMoveMemory.
+  static constexpr std::uint32_t kRecordAddress = 0x01000000;
+
+  virtual ~PrinterServices() = default;
+
+  // The installed printers, one snapshot per call.
+  virtual PrinterCollection Printers() = 0;
+
+  // The application's current printer.
+  void SetPrinter(const PrinterObject& printer);
+  const std::optional<PrinterObject>& Printer() const { return current_; }
+
+  // Spooler calls: non-zero on success.
+  std::int32_t OpenPrinterW(const char16_t* name, std::int32_t* handle, const void* defaults);
+  std::int32_t GetPrinterA(std::int32_t handle, std::int32_t level, void* buffer,
+                           std::int32_t buffer_size, std::int32_t* bytes_needed);
+  std::int32_t ClosePrinter(std::int32_t handle);
+
+  // Copies `length` bytes from 32-bit address `source`. Only the record of the
+  // last successful level-2 query is mapped; every other byte reads as 0.
+  void RtlMoveMemory(void* destination, std::int32_t source, std::int32_t length);
+
+  // The error code left by the last failing call; successful calls and the
+  // memory copy leave it as it was.
+  std::int32_t LastDllError() const { return last_error_; }
+
+  std::size_t OpenHandleCount() const { return handles_.size(); }
+
+ protected:
+  // A spooler entry point is about to run (for fault injection in tests).
+  virtual void Entering(const char* /*call*/) {}
+  // ERROR_SUCCESS when `name` may be opened, else the error code.
+  virtual std::int32_t Open(const std::u16string& name) = 0;
+  // Describes the printer opened by `name`; ERROR_SUCCESS or an error code.
+  virtual std::int32_t Describe(const std::u16string& name, Record& record) = 0;
+  // The handle is being closed.
+  virtual void Closed(const std::u16string& /*name*/) {}
+
+ private:
+  struct Opened {
+    std::u16string name;
+    std::optional<std::vector<unsigned char>> snapshot;
+  };
+  std::int32_t Fail(std::int32_t error) {
+    last_error_ = error;
+    return 0;
+  }
+
+  std::optional<PrinterObject> current_;
+  std::map<std::int32_t, Opened> handles_;
+  std::int32_t next_handle_ = 0x100;
+  std::vector<unsigned char> window_;
+  std::int32_t last_error_ = ERROR_SUCCESS;
+};
+
+}  // namespace printing
