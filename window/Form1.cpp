@@ -123,9 +123,9 @@ Form1::Form1(printing::PrinterServices& services, QWidget* parent)
   Label1->setAutoFillBackground(true);
   SetBackground(Label1, kWhite);
 
-  // Tab order; the labels in it take no focus.
-  QWidget* order[] = {cmdTest,    List1,    Label1,        lstPrinters,   lbl4Select, lblPrinterName,
-                      cmdLoadPrinters, lblResult, lblLongResult, lblDescribe, chkShowTech};
+  // Tab order. The labels between these take no focus, so the chain holds
+  // only the controls that can; disabled or hidden ones are skipped.
+  QWidget* order[] = {cmdTest, List1, lstPrinters, cmdLoadPrinters, chkShowTech};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(cmdLoadPrinters, &QPushButton::clicked, this, [this] { cmdLoadPrinters_Click(); });

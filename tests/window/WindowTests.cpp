@@ -1,0 +1,380 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include "Form1.h"
+#include "MemoryPrinters.h"
+
+namespace {
+
+const QColor kWhite(0xFF, 0xFF, 0xFF);
+const QColor kLightOrange(0xFF, 0xE0, 0xC0);
+const QColor kLightCyan(0xE0, 0xFF, 0xFF);
+const QColor kLightYellow(0xFF, 0xFF, 0x80);
+const QColor kLightRed(0xFF, 0x80, 0x80);
+const QColor kLightGreen(0x80, 0xFF, 0x80);
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window = std::make_unique<Form1>(printers);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  }
+
+  template <class T>
+  T* Control(const char* name) {
+    auto* w = window->findChild<T*>(QLatin1String(name));
+    if (w == nullptr) throw std::logic_error(std::string("no control ") + name);
+    return w;
+  }
+  QLabel* Label(const char* name) { return Control<QLabel>(name); }
+  QListWidget* List(const char* name) { return Control<QListWidget>(name); }
+
+  void LoadPrinters() { QTest::mouseClick(Control<QPushButton>("cmdLoadPrinters"), Qt::LeftButton); }
+  void Test() { QTest::mouseClick(Control<QPushButton>("cmdTest"), Qt::LeftButton); }
+  // A user's double-click at `at` inside the printer list (its first press highlights).
+  void DoubleClickAt(QPoint at) {
+    QWidget* viewport = List("lstPrinters")->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+  }
+  void DoubleClickEntry(int row) {
+    QListWidget* list = List("lstPrinters");
+    DoubleClickAt(list->visualItemRect(list->item(row)).center());
+  }
+  void Choose(const QString& entry) {
+    QListWidget* list = List("lstPrinters");
+    const auto found = list->findItems(entry, Qt::MatchExactly);
+    ASSERT_FALSE(found.isEmpty()) << entry.toStdString();
+    DoubleClickEntry(list->row(found.front()));
+  }
+  // What the window shows at a point, as drawn.
+  QColor Pixel(const char* name) {
+    QWidget* w = window->findChild<QWidget*>(QLatin1String(name));
+    const QImage image = window->grab().toImage();
+    const QPoint at = w->geometry().bottomRight() - QPoint(2, 2);
+    return image.pixelColor(at * image.devicePixelRatio());
+  }
+  QColor Background(const char* name) { return Label(name)->palette().color(QPalette::Window); }
+  QString Text(const char* name) { return Label(name)->text(); }
+
+  printing::MemoryPrinters printers;
+  std::unique_ptr<Form1> window;
+};
+
+TEST_F(WindowTest, ControlsStandWhereAndAsTheyAreLaidOut) {
+  struct Expected {
+    const char* name;
+    const char* kind;
+    QRect geometry;  // logical pixels: twips / 15
+    double points;   // 0: the window's own font
+    QString text;
+  };
+  const Expected controls[] = {
+      {"lblDescribe", "QLabel", {18, 8, 283, 69}, 9.75, {}},
+      {"cmdLoadPrinters", "QPushButton", {18, 96, 135, 25}, 9, "Get available printers"},
+      {"lbl4Select", "QLabel", {24, 126, 275, 15}, 9, "Available printers (double-click to select)"},
+      {"lstPrinters", "QListWidget", {18, 144, 281, 244}, 9, {}},
+      {"lblPrinterName", "QLabel", {20, 398, 277, 21}, 9, ""},
+      {"cmdTest", "QPushButton", {80, 424, 97, 25}, 9.75, "Test Printer"},
+      {"lblLongResult", "QLabel", {18, 452, 279, 21}, 9, ""},
+      {"lblResult", "QLabel", {20, 480, 279, 21}, 12, ""},
+      {"chkShowTech", "QCheckBox", {364, 14, 227, 17}, 0, "Show technical info"},
+      {"List1", "QListWidget", {330, 32, 265, 396}, 8.25, {}},
+      {"Label1", "QLabel", {418, 438, 177, 21}, 12, ""},
+  };
+  for (const Expected& e : controls) {
+    QWidget* w = window->findChild<QWidget*>(QLatin1String(e.name));
+    ASSERT_NE(w, nullptr) << e.name;
+    EXPECT_STREQ(w->metaObject()->className(), e.kind) << e.name;
+    EXPECT_EQ(w->geometry(), e.geometry) << e.name;
+    if (e.points > 0) {
+      EXPECT_EQ(w->font().family(), "Arial") << e.name;
+      EXPECT_DOUBLE_EQ(w->font().pointSizeF(), e.points) << e.name;
+      EXPECT_EQ(w->font().weight(), QFont::Normal) << e.name;
+      EXPECT_FALSE(w->font().italic() || w->font().underline() || w->font().strikeOut()) << e.name;
+    }
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+      EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << e.name;
+      EXPECT_EQ(label->textFormat(), Qt::PlainText) << e.name;
+    }
+    if (!e.text.isNull()) {
+      EXPECT_EQ(w->property("text").toString(), e.text) << e.name;
+    }
+  }
+  // No two controls overlap.
+  for (const Expected& a : controls)
+    for (const Expected& b : controls)
+      if (&a != &b) {
+        EXPECT_FALSE(a.geometry.intersects(b.geometry)) << a.name << " and " << b.name;
+      }
+
+  EXPECT_EQ(window->windowTitle(), "Test Printer");
+  EXPECT_EQ(window->size(), QSize(624, 519));
+  EXPECT_EQ(Label("lbl4Select")->toolTip(), "These printers are currently connected to your computer");
+  EXPECT_TRUE(Label("lblDescribe")->wordWrap());
+}
+
+TEST_F(WindowTest, AtStartTheDescriptionShowsAndTheTechnicalViewIsHidden) {
+  EXPECT_EQ(Text("lblDescribe"),
+            "KAVRO SOFTWARE: Utility program to read and display printers available to your PC. "
+            "This does not alter anything on your computer and is safe to use at any time.");
+  EXPECT_FALSE(List("List1")->isVisible());
+  EXPECT_FALSE(Label("Label1")->isVisible());
+  EXPECT_FALSE(Control<QCheckBox>("chkShowTech")->isChecked());
+  EXPECT_FALSE(Control<QPushButton>("cmdTest")->isEnabled());
+  EXPECT_EQ(List("lstPrinters")->count(), 0);
+  EXPECT_TRUE(window->SelectedPrinter().empty());
+  // Empty coloured boxes, as drawn.
+  for (const char* name : {"lblPrinterName", "lblResult", "lblLongResult"}) {
+    EXPECT_TRUE(Label(name)->isVisible()) << name;
+    EXPECT_TRUE(Text(name).isEmpty()) << name;
+  }
+  EXPECT_EQ(Pixel("lblDescribe"), kWhite);
+  EXPECT_EQ(Pixel("lblPrinterName"), kLightOrange);
+  EXPECT_EQ(Pixel("lblLongResult"), kLightCyan);
+  EXPECT_EQ(Pixel("lblResult"), kWhite);
+}
+
+TEST_F(WindowTest, FocusStartsInThePrinterListAndFollowsTheTabOrder) {
+  QApplication::setActiveWindow(window.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  EXPECT_EQ(QApplication::focusWidget(), List("lstPrinters"));
+
+  // The controls that take focus by Tab, in the order Tab visits them.
+  QStringList chain;
+  QWidget* w = Control<QPushButton>("cmdTest");
+  do {
+    if (w->focusPolicy() & Qt::TabFocus && w->parentWidget() == window.get()) chain << w->objectName();
+    w = w->nextInFocusChain();
+  } while (w->objectName() != "cmdTest");
+  EXPECT_EQ(chain, QStringList({"cmdTest", "List1", "lstPrinters", "cmdLoadPrinters", "chkShowTech"}));
+
+  // Tab skips the labels, the disabled button and the hidden list.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), Control<QPushButton>("cmdLoadPrinters"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), Control<QCheckBox>("chkShowTech"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), List("lstPrinters"));
+}
+
+TEST_F(WindowTest, NothingMovesWhenTheWindowIsResized) {
+  QList<QRect> before;
+  for (QWidget* w : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) before << w->geometry();
+  window->resize(900, 700);
+  QApplication::processEvents();
+  EXPECT_EQ(window->size(), QSize(624, 519));
+  QList<QRect> after;
+  for (QWidget* w : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) after << w->geometry();
+  EXPECT_EQ(before, after);
+}
+
+TEST_F(WindowTest, LoadingAppendsEveryPrinterAndHighlightsTheFirstEntry) {
+  printers.Add(u"Office");
+  printers.Add(u"Lab [A] [B]");
+  LoadPrinters();
+  QListWidget* list = List("lstPrinters");
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->currentRow(), 0);
+  EXPECT_TRUE(list->item(0)->isSelected());
+  EXPECT_EQ(Text("lblPrinterName"), "** No printer selected **");
+  EXPECT_FALSE(Control<QPushButton>("cmdTest")->isEnabled());
+
+  list->setCurrentRow(1);
+  LoadPrinters();
+  ASSERT_EQ(list->count(), 4);
+  EXPECT_EQ(list->item(2)->text(), "Office");
+  EXPECT_EQ(list->item(3)->text(), "Lab [A] [B]");
+  EXPECT_EQ(list->currentRow(), 0);
+  EXPECT_EQ(printers.CollectionReads, 2);
+}
+
+TEST_F(WindowTest, LoadingAnEmptyCollectionHighlightsNothingAndShowsTheSelection) {
+  LoadPrinters();
+  EXPECT_EQ(List("lstPrinters")->count(), 0);
+  EXPECT_TRUE(List("lstPrinters")->selectedItems().isEmpty());
+  EXPECT_EQ(Text("lblPrinterName"), "** No printer selected **");
+  EXPECT_FALSE(Control<QPushButton>("cmdTest")->isEnabled());
+}
+
+TEST_F(WindowTest, ADoubleClickChoosesTheNameBeforeTheFirstBracket) {
+  struct Case {
+    const char16_t* entry;
+    const char16_t* chosen;  // empty: nothing chosen
+  };
+  const Case cases[] = {
+      {u"Office Laser [2nd floor]", u"Office Laser"},
+      {u"Lab [A] [B]", u"Lab"},
+      {u"[spare] Laser", u"[spare] Laser"},
+      {u"  Plain name  ", u"  Plain name  "},
+      {u"   [spare]", u""},
+      {u"<b>Markup</b> & co", u"<b>Markup</b> & co"},
+  };
+  for (const Case& c : cases) printers.Add(c.entry);
+  LoadPrinters();
+  for (int row = 0; row < static_cast<int>(std::size(cases)); ++row) {
+    DoubleClickEntry(row);
+    const std::u16string chosen = cases[row].chosen;
+    EXPECT_EQ(window->SelectedPrinter(), chosen) << row;
+    if (chosen.empty()) {
+      EXPECT_EQ(Text("lblPrinterName"), "** No printer selected **");
+      EXPECT_FALSE(Control<QPushButton>("cmdTest")->isEnabled());
+    } else {
+      EXPECT_EQ(Text("lblPrinterName"), QString::fromStdU16String(chosen)) << row;
+      EXPECT_TRUE(Control<QPushButton>("cmdTest")->isEnabled());
+    }
+    EXPECT_EQ(Text("lblResult"), "not checked");
+    EXPECT_EQ(Background("lblResult"), kLightYellow);
+    EXPECT_FALSE(Label("lblLongResult")->isVisible());
+  }
+}
+
+TEST_F(WindowTest, ADoubleClickBelowTheEntriesIsTheListsDoubleClick) {
+  printers.Add(u"Office");
+  printers.Add(u"Lab");
+  LoadPrinters();
+  List("lstPrinters")->setCurrentRow(1);
+  const QRect area = List("lstPrinters")->viewport()->rect();
+  QTest::mouseDClick(List("lstPrinters")->viewport(), Qt::LeftButton, {}, area.bottomLeft() + QPoint(10, -10));
+  // Whatever stays highlighted is chosen; a click in the empty area may clear the highlight.
+  const auto highlighted = List("lstPrinters")->selectedItems();
+  const std::u16string expected = highlighted.isEmpty() ? u"" : highlighted.front()->text().toStdU16String();
+  EXPECT_EQ(window->SelectedPrinter(), expected);
+  EXPECT_EQ(Text("lblResult"), "not checked");
+}
+
+TEST_F(WindowTest, ADoubleClickInAnEmptyListChoosesNothing) {
+  printers.Add(u"Office");
+  LoadPrinters();
+  Choose("Office");
+  ASSERT_EQ(window->SelectedPrinter(), u"Office");
+  List("lstPrinters")->clear();
+  DoubleClickAt({20, 20});
+  EXPECT_TRUE(window->SelectedPrinter().empty());
+  EXPECT_EQ(Text("lblPrinterName"), "** No printer selected **");
+  EXPECT_FALSE(Control<QPushButton>("cmdTest")->isEnabled());
+  EXPECT_EQ(Text("lblResult"), "not checked");
+}
+
+TEST_F(WindowTest, AChoiceSurvivesAReloadAndTheVerdictStays) {
+  printers.Add(u"Office");
+  LoadPrinters();
+  Choose("Office");
+  Test();
+  ASSERT_EQ(Text("lblResult"), "Printer Ready");
+  LoadPrinters();
+  EXPECT_EQ(Text("lblPrinterName"), "Office");
+  EXPECT_TRUE(Control<QPushButton>("cmdTest")->isEnabled());
+  EXPECT_EQ(Text("lblResult"), "Printer Ready");
+  EXPECT_EQ(Background("lblResult"), kLightGreen);
+}
+
+TEST_F(WindowTest, TheCheckBoxShowsAndHidesTheTechnicalView) {
+  auto* check = Control<QCheckBox>("chkShowTech");
+  QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
+  EXPECT_TRUE(List("List1")->isVisible());
+  EXPECT_TRUE(Label("Label1")->isVisible());
+  EXPECT_EQ(List("List1")->count(), 0);
+  EXPECT_TRUE(Text("Label1").isEmpty());
+  EXPECT_EQ(Pixel("Label1"), kWhite);
+  check->setFocus();
+  QTest::keyClick(check, Qt::Key_Space);
+  EXPECT_FALSE(List("List1")->isVisible());
+  EXPECT_FALSE(Label("Label1")->isVisible());
+}
+
+TEST_F(WindowTest, EachResultCodeShowsItsRow) {
+  struct Case {
+    const char* name;
+    const char* caption;
+    QColor colour;
+    const char* explanation;
+  };
+  printing::Record ready, offline;
+  offline.Attributes = 0x400;
+  printers.Add(u"Ready", ready);
+  printers.Add(u"Offline", offline);
+  printers.Add(u"Locked", ready).CannotOpen = true;
+  printers.Add(u"Broken", ready).QueryFails = true;
+  printers.Add(u"Gone", ready);
+  LoadPrinters();
+  printers.Installed.pop_back();  // removed after the list was loaded
+  const Case cases[] = {
+      {"Ready", "Printer Ready", kLightGreen, "Printer driver found and accessed OK"},
+      {"Offline", "Printer Not Ready (at this time)", kLightRed, "Printer driver found and accessed OK"},
+      {"Gone", "Printer Not available", kLightRed, "Cannot find printer driver in Windows"},
+      {"Locked", "Printer Not available", kLightRed, "Printer found but cannot access driver"},
+      {"Broken", "Printer Not available", kLightRed, "Printer found but problem trying to access driver"},
+  };
+  for (const Case& c : cases) {
+    Choose(c.name);
+    EXPECT_FALSE(Label("lblLongResult")->isVisible());
+    Test();
+    EXPECT_EQ(Text("lblResult"), c.caption) << c.name;
+    EXPECT_EQ(Background("lblResult"), c.colour) << c.name;
+    EXPECT_EQ(Pixel("lblResult"), c.colour) << c.name;
+    EXPECT_TRUE(Label("lblLongResult")->isVisible()) << c.name;
+    EXPECT_EQ(Text("lblLongResult"), c.explanation) << c.name;
+    EXPECT_EQ(printers.OpenHandleCount(), 0u) << c.name;
+  }
+}
+
+TEST_F(WindowTest, ATestFillsTheTechnicalViewEvenWhileHidden) {
+  printing::Record r;
+  r.Attributes = 2628;
+  printers.Add(u"Office", r);
+  LoadPrinters();
+  Choose("Office");
+  Test();
+  ASSERT_EQ(List("List1")->count(), 21);
+  EXPECT_EQ(List("List1")->item(13)->text(), "Buffer No. 13  Buffer Value 2628");
+  EXPECT_EQ(Text("Label1"), "0101001000100");
+  EXPECT_FALSE(List("List1")->isVisible());
+  // The same test again shows the same.
+  Test();
+  EXPECT_EQ(List("List1")->count(), 21);
+  EXPECT_EQ(Text("lblResult"), "Printer Ready");
+}
+
+TEST_F(WindowTest, AFailingTestShowsAProblemReportsItAndTheWindowGoesOn) {
+  printers.Add(u"Office");
+  LoadPrinters();
+  Choose("Office");
+  printers.Fault = [](const std::string& call) {
+    if (call == "GetPrinterA") throw std::runtime_error("spooler went away");
+  };
+  std::ostringstream captured;
+  std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
+  Test();
+  std::cerr.rdbuf(old);
+  EXPECT_NE(captured.str().find("spooler went away"), std::string::npos) << captured.str();
+  EXPECT_NE(captured.str().find("Office"), std::string::npos);
+  EXPECT_EQ(Text("lblResult"), "Printer Not available");
+  EXPECT_EQ(Text("lblLongResult"), "Printer found but problem trying to access driver");
+  EXPECT_EQ(printers.OpenHandleCount(), 0u);
+
+  printers.Fault = nullptr;
+  Test();
+  EXPECT_EQ(Text("lblResult"), "Printer Ready");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
