@@ -10,7 +10,7 @@ build -DKAVRO_WITH_TESTS=OFF
 
 program=build/window/KAVRO_TEST_PRINTERS
 
-if lpstat -r >/dev/null 2>&1; then
+if lpstat -r 2>/dev/null | grep -q "scheduler is running"; then
   echo "Using this machine's CUPS scheduler."
 else
   private=$(mktemp -d /tmp/kavro-cups.XXXXXX)
