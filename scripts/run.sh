@@ -17,12 +17,7 @@ else
   trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "$private"' EXIT INT TERM
   scripts/private-cupsd.sh start "$private"
   export CUPS_SERVER="$private/cups.sock" CUPS_SERVERROOT="$private/etc" HOME="$private/home"
-  lpadmin -p Office -E -v file:///dev/null -D "Ready to print" -L "Front desk"
-  lpadmin -p Paused -E -v file:///dev/null -D "Stopped by an administrator"
-  cupsdisable Paused
-  lpadmin -p Rejecting -E -v file:///dev/null -D "Not accepting jobs"
-  cupsreject Rejecting
-  lpadmin -d Office
+  sample_queues
   echo "No CUPS scheduler answers on this machine: started a private one in $private"
   echo "with the sample queues Office (ready), Paused (stopped) and Rejecting (not accepting jobs)."
 fi

@@ -21,3 +21,14 @@ build() {
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
   cmake --build build -j"$(nproc)"
 }
+
+# Three sample queues on the scheduler that CUPS_SERVER names: one ready, one
+# stopped, one not accepting jobs; Office is the default.
+sample_queues() {
+  lpadmin -p Office -E -v file:///dev/null -D "Ready to print" -L "Front desk"
+  lpadmin -p Paused -E -v file:///dev/null -D "Stopped by an administrator"
+  cupsdisable Paused
+  lpadmin -p Rejecting -E -v file:///dev/null -D "Not accepting jobs"
+  cupsreject Rejecting
+  lpadmin -d Office
+}

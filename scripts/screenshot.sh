@@ -1,0 +1,17 @@
+#!/bin/sh
+# Makes docs/window.png, the README's picture of the window: the program's
+# own window, grabbed after loading the sample queues of a private scheduler,
+# choosing Office by double-click, testing it and showing the technical view.
+set -eu
+cd "$(dirname "$0")/.."
+. scripts/setup.sh
+install_packages
+build
+private=$(mktemp -d /tmp/kavro-cups.XXXXXX)
+trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "$private"' EXIT INT TERM
+scripts/private-cupsd.sh start "$private"
+export CUPS_SERVER="$private/cups.sock" CUPS_SERVERROOT="$private/etc" HOME="$private/home"
+sample_queues
+mkdir -p docs
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private" build/tests/window/grab_window docs/window.png Office
+echo "wrote docs/window.png"
