@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
 install_packages
-build -DKAVRO_WITH_TESTS=OFF
+build build -DKAVRO_WITH_TESTS=OFF -DKAVRO_SANITIZE=OFF
 
 program=build/window/KAVRO_TEST_PRINTERS
 

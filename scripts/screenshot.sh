@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
 install_packages
-build
+build build -DKAVRO_WITH_TESTS=ON -DKAVRO_SANITIZE=OFF
 private=$(mktemp -d /tmp/kavro-cups.XXXXXX)
 trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "$private"' EXIT INT TERM
 scripts/private-cupsd.sh start "$private"

@@ -17,9 +17,12 @@ install_packages() {
   $SUDO apt-get install -y -qq --no-install-recommends $missing
 }
 
+# build DIR [CMAKE-ARGUMENTS...]
 build() {
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-  cmake --build build -j"$(nproc)"
+  dir=$1
+  shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  cmake --build "$dir" -j"$(nproc)"
 }
 
 # Three sample queues on the scheduler that CUPS_SERVER names: one ready, one
