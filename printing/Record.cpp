@@ -21,6 +21,11 @@ std::vector<unsigned char> Pack(const Record& r, std::uint32_t base) {
       0, 0, 0, 0, 0, 0, 0, r.DevMode, 0, 0, 0, 0, r.SecurityDescriptor, r.Attributes,
       r.Priority, r.DefaultPriority, r.StartTime, r.UntilTime, r.Status, r.Jobs, r.AveragePPM};
 
+  // Every byte of the record must have an address below 2^31.
+  constexpr std::uint64_t kLimit = 0x80000000u;
+  if (std::uint64_t{base} + kRecordHeaderBytes > kLimit)
+    throw std::length_error("printer record too large for a 32-bit address window");
+
   std::vector<unsigned char> out(kRecordHeaderBytes, 0);
   for (std::size_t word = 0; word < kRecordWords; ++word) {
     const auto* text = strings[word];
@@ -33,7 +38,7 @@ std::vector<unsigned char> Pack(const Record& r, std::uint32_t base) {
     // string ends there too, so that the size reported matches what is read.
     if (auto nul = bytes.find('\0'); nul != std::string::npos) bytes.resize(nul);
     const std::uint64_t address = std::uint64_t{base} + out.size();
-    if (address + bytes.size() + 1 > 0x7FFFFFFFu)
+    if (address + bytes.size() + 1 > kLimit)
       throw std::length_error("printer record too large for a 32-bit address window");
     PutWord(out, word, static_cast<std::uint32_t>(address));
     out.insert(out.end(), bytes.begin(), bytes.end());
