@@ -37,6 +37,18 @@ Connection Connect() {
   return http;
 }
 
+// Whether the scheduler answers a small question in time. libcups waits on a
+// silent scheduler for every request it sends (a second for "100 Continue",
+// then the answer timeout), and cupsGetDests2 sends two: asking once first
+// keeps a silent scheduler to a single wait.
+bool Answers(http_t* http) {
+  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_DEFAULT);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+               "printer-name");
+  // Any IPP answer will do, "no default destination" included.
+  return Response(cupsDoRequest(http, request, "/")) != nullptr;
+}
+
 struct Destination {
   std::string queue;
   std::string instance;  // empty for the queue itself
@@ -183,7 +195,7 @@ PrinterCollection CupsPrinters::Printers() {
   std::vector<PrinterObject> items;
   Connection http = Connect();
   std::vector<Destination> dests;
-  if (http && Destinations(http.get(), dests)) {
+  if (http && Answers(http.get()) && Destinations(http.get(), dests)) {
     for (const Destination& d : dests)
       items.push_back(PrinterObject{Utf8ToUtf16(FullName(d)), static_cast<std::int32_t>(items.size())});
   }

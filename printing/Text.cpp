@@ -83,9 +83,12 @@ std::string Iconv(const char* from, const char* to, std::string_view in,
     if (errno == EILSEQ) {
       std::size_t skip = unit;
       if (unit == 2 && left >= 4) {
-        char16_t u;
+        // A whole pair only when it is one: a lone high surrogate must not
+        // take the character after it along.
+        char16_t u, next;
         std::memcpy(&u, src, 2);
-        if (u >= 0xD800 && u <= 0xDBFF) skip = 4;
+        std::memcpy(&next, src + 2, 2);
+        if (u >= 0xD800 && u <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) skip = 4;
       }
       if (skip > left) skip = left;
       src += skip;
