@@ -1,0 +1,75 @@
+// CupsPrinters when the scheduler is missing or never answers: nothing is
+// listed, nothing opens, and the program does not hang.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "CupsPrinters.h"
+#include "PrivateScheduler.h"
+
+using namespace printing;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Generous: the backend's own bounds are a few seconds at most.
+constexpr std::chrono::seconds kHangBound{5};
+
+class CupsUnavailableTest : public ::testing::Test {
+ protected:
+  // Only the folder and the environment; no scheduler is started.
+  cupstest::PrivateScheduler folder;
+  CupsPrinters printers;
+
+  void TearDown() override { EXPECT_EQ(printers.OpenHandleCount(), 0u); }
+
+  template <typename F>
+  std::chrono::milliseconds Timed(const char* what, F&& f) {
+    const auto begin = Clock::now();
+    f();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begin);
+    std::cout << what << " took " << took.count() << " ms\n";
+    RecordProperty(what, std::to_string(took.count()) + " ms");
+    return took;
+  }
+
+  void ExpectNothingWithin(std::chrono::milliseconds bound) {
+    std::int32_t count = -1;
+    EXPECT_LT(Timed("Printers", [&] { count = printers.Printers().Count(); }), bound);
+    EXPECT_EQ(count, 0);
+
+    std::int32_t handle = 0, opened = -1;
+    EXPECT_LT(
+        Timed("OpenPrinterW", [&] { opened = printers.OpenPrinterW(u"Office", &handle, nullptr); }),
+        bound);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(printers.LastDllError(), RPC_S_SERVER_UNAVAILABLE);
+  }
+};
+
+}  // namespace
+
+TEST_F(CupsUnavailableTest, NoSchedulerListsNothing) { ExpectNothingWithin(kHangBound); }
+
+TEST_F(CupsUnavailableTest, MuteSchedulerListsNothingWithinBound) {
+  cupstest::MuteScheduler mute(folder.Dir() + "/mute.sock");
+  cupstest::PointClientsAt(mute.Path(), folder.ServerRoot(), folder.Home());
+  ExpectNothingWithin(kHangBound);
+}
+
+TEST_F(CupsUnavailableTest, SchedulerStoppedWhileHandleIsOpen) {
+  folder.Start();
+  folder.Run("lpadmin -p Office -E -v file:///dev/null");
+  std::int32_t handle = 0;
+  ASSERT_NE(printers.OpenPrinterW(u"Office", &handle, nullptr), 0);
+  folder.Stop();
+  std::vector<unsigned char> buffer(4096);
+  std::int32_t needed = 0;
+  EXPECT_EQ(printers.GetPrinterA(handle, 2, buffer.data(), 4096, &needed), 0);
+  EXPECT_EQ(printers.LastDllError(), RPC_S_SERVER_UNAVAILABLE);
+  EXPECT_NE(printers.ClosePrinter(handle), 0);
+  EXPECT_EQ(printers.Printers().Count(), 0);
+}

@@ -1,0 +1,97 @@
+// Test schedulers that keep tests away from the machine's own print system.
+//
+// PrivateScheduler is a cupsd of its own in a temporary folder, reached only
+// over a unix socket there (scripts/private-cupsd.sh). Constructing one points
+// CUPS_SERVER, CUPS_SERVERROOT and HOME into that folder, so construct it
+// before the first libcups call of the process:
+//
+//   PrivateScheduler s;
+//   s.WritePrintersConf("<Printer Jammed>\n...</Printer>\n");  // optional
+//   s.Start();
+//   s.Run("lpadmin -p Office -E -v file:///dev/null");
+//   ... CupsPrinters talks to it ...
+//   s.Stop();  // or let the destructor stop it and remove the folder
+//
+// libcups keeps the server, and the server root, per thread: UseEnvironment()
+// re-points the calling thread; a thread started later reads the environment
+// afresh. After the scheduler is gone the environment keeps pointing at its
+// (now missing) socket, so a stray libcups call finds no scheduler rather than
+// the machine's.
+//
+// MuteScheduler is a socket that takes connections and never answers.
+#pragma once
+#include <chrono>
+#include <string>
+
+namespace cupstest {
+
+// Sets CUPS_SERVER, CUPS_SERVERROOT and HOME (and unsets LPDEST and PRINTER,
+// which would name a default of their own), and makes the calling thread's
+// libcups read them again.
+void PointClientsAt(const std::string& server, const std::string& server_root,
+                    const std::string& home);
+
+class PrivateScheduler {
+ public:
+  // Makes the folder (under TMPDIR, else /tmp) and points the environment at it.
+  PrivateScheduler();
+  // Stops the scheduler and removes the folder.
+  ~PrivateScheduler();
+  PrivateScheduler(const PrivateScheduler&) = delete;
+  PrivateScheduler& operator=(const PrivateScheduler&) = delete;
+
+  const std::string& Dir() const { return dir_; }
+  std::string Socket() const { return dir_ + "/cups.sock"; }
+  std::string ServerRoot() const { return dir_ + "/etc"; }
+  std::string Home() const { return dir_ + "/home"; }
+
+  // The scheduler's printers.conf; only takes effect when written before Start().
+  void WritePrintersConf(const std::string& text);
+
+  // Starts cupsd and waits until it answers; throws std::runtime_error, with
+  // the script's output, when it does not.
+  void Start();
+  // Stops cupsd; harmless when it is not running.
+  void Stop();
+  bool Running() const { return running_; }
+  // How long the last Start() took.
+  std::chrono::milliseconds StartDuration() const { return start_duration_; }
+
+  // Points the environment and the calling thread's libcups at this scheduler.
+  void UseEnvironment() const;
+
+  // Runs a shell command with the clients' environment of this scheduler, and
+  // /usr/sbin on the PATH for lpadmin and cupsdisable; returns its exit status.
+  // With `check`, a non-zero status throws std::runtime_error carrying the
+  // command's output.
+  int Run(const std::string& command, bool check = true) const;
+  // Runs a shell command like Run() and returns what it wrote to standard
+  // output; throws std::runtime_error when it fails.
+  std::string Output(const std::string& command) const;
+
+ private:
+  int Execute(const std::string& command, std::string& output, bool merge_stderr) const;
+
+  std::string dir_;
+  bool running_ = false;
+  std::chrono::milliseconds start_duration_{0};
+};
+
+class MuteScheduler {
+ public:
+  // Listens on a unix socket at `path` and never accepts: a client connects
+  // (the kernel queues it) and then waits for an answer that never comes.
+  // Throws std::runtime_error when the socket cannot be made.
+  explicit MuteScheduler(std::string path);
+  ~MuteScheduler();
+  MuteScheduler(const MuteScheduler&) = delete;
+  MuteScheduler& operator=(const MuteScheduler&) = delete;
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+}  // namespace cupstest
