@@ -1,0 +1,140 @@
+// The window over the CUPS backend and a private scheduler, worked as a user
+// works it: load, double-click, test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+#include "CupsPrinters.h"
+#include "Form1.h"
+#include "PrivateScheduler.h"
+
+namespace {
+
+class SchedulerWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scheduler = new cupstest::PrivateScheduler;
+    scheduler->Start();
+    scheduler->Run("lpadmin -p Office -E -v file:///dev/null -D 'Front desk'");
+    scheduler->Run("lpadmin -d Office");
+    scheduler->Run("lpoptions -p Office/duplex -o sides=two-sided-long-edge");
+    scheduler->Run("lpadmin -p Paused -E -v file:///dev/null && cupsdisable Paused");
+    scheduler->Run("lpadmin -p Rejecting -E -v file:///dev/null && cupsreject Rejecting");
+  }
+  static void TearDownTestSuite() {
+    delete scheduler;
+    scheduler = nullptr;
+  }
+
+  void SetUp() override {
+    scheduler->UseEnvironment();
+    window = std::make_unique<Form1>(printers);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  }
+  void TearDown() override { EXPECT_EQ(printers.OpenHandleCount(), 0u); }
+
+  void Load() { QTest::mouseClick(window->findChild<QPushButton*>("cmdLoadPrinters"), Qt::LeftButton); }
+  void Choose(const QString& name) {
+    auto* list = window->findChild<QListWidget*>("lstPrinters");
+    const auto found = list->findItems(name, Qt::MatchExactly);
+    ASSERT_FALSE(found.isEmpty()) << name.toStdString();
+    const QPoint at = list->visualItemRect(found.front()).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+  }
+  void Test() { QTest::mouseClick(window->findChild<QPushButton*>("cmdTest"), Qt::LeftButton); }
+  QString Text(const char* label) { return window->findChild<QLabel*>(label)->text(); }
+  QStringList Listed(const char* list) {
+    QStringList out;
+    auto* w = window->findChild<QListWidget*>(list);
+    for (int i = 0; i < w->count(); ++i) out << w->item(i)->text();
+    return out;
+  }
+
+  static cupstest::PrivateScheduler* scheduler;
+  printing::CupsPrinters printers;
+  std::unique_ptr<Form1> window;
+};
+
+cupstest::PrivateScheduler* SchedulerWindowTest::scheduler = nullptr;
+
+TEST_F(SchedulerWindowTest, ListsTheQueuesAsLpstatDoes) {
+  Load();
+  const QString lpstat = QString::fromStdString(scheduler->Output("lpstat -e"));
+  EXPECT_EQ(Listed("lstPrinters"), lpstat.split('\n', Qt::SkipEmptyParts));
+  EXPECT_EQ(Listed("lstPrinters"), QStringList({"Office", "Office/duplex", "Paused", "Rejecting"}));
+}
+
+TEST_F(SchedulerWindowTest, AnIdleQueueIsReady) {
+  Load();
+  for (const char* name : {"Office", "Office/duplex"}) {
+    Choose(name);
+    Test();
+    EXPECT_EQ(Text("lblResult"), "Printer Ready") << name;
+    EXPECT_EQ(Text("lblLongResult"), "Printer driver found and accessed OK");
+    EXPECT_EQ(Listed("List1").size(), 21);
+  }
+  // Local (64), and Office is the default (4); the instance is not.
+  EXPECT_EQ(Text("Label1"), "0000001000000");
+  Choose("Office");
+  Test();
+  EXPECT_EQ(Text("Label1"), "0000001000100");
+  EXPECT_EQ(Listed("List1").at(13), "Buffer No. 13  Buffer Value 68");
+  EXPECT_EQ(window->Probe().PrinterInfo.PrinterName, u"Office");
+  EXPECT_EQ(window->Probe().PrinterInfo.Comment, u"Front desk");
+  EXPECT_EQ(window->Probe().PrinterInfo.PortName, u"file:///dev/null");
+}
+
+TEST_F(SchedulerWindowTest, APausedOrRejectingQueueIsNotReady) {
+  Load();
+  for (const char* name : {"Paused", "Rejecting"}) {
+    Choose(name);
+    Test();
+    EXPECT_EQ(Text("lblResult"), "Printer Not Ready (at this time)") << name;
+    EXPECT_EQ(Text("lblLongResult"), "Printer driver found and accessed OK") << name;
+    EXPECT_EQ(Text("Label1"), "0010001000000") << name;  // work offline (1024) and local (64)
+  }
+  EXPECT_EQ(Listed("List1").at(18), "Buffer No. 18  Buffer Value 0");  // Rejecting: not paused
+}
+
+TEST_F(SchedulerWindowTest, AQueueDeletedAfterListingIsNotFound) {
+  scheduler->Run("lpadmin -p Gone -E -v file:///dev/null");
+  Load();
+  Choose("Office");
+  Test();
+  const QStringList technical = Listed("List1");
+  scheduler->Run("lpadmin -x Gone");
+  Choose("Gone");
+  Test();
+  EXPECT_EQ(Text("lblResult"), "Printer Not available");
+  EXPECT_EQ(Text("lblLongResult"), "Cannot find printer driver in Windows");
+  EXPECT_EQ(Listed("List1"), technical);  // left as the last test left it
+}
+
+// Last, as it stops the scheduler.
+TEST_F(SchedulerWindowTest, ZzAStoppedSchedulerFindsNothingAndNothingHangs) {
+  Load();
+  Choose("Office");
+  scheduler->Stop();
+  Test();
+  EXPECT_EQ(Text("lblResult"), "Printer Not available");
+  EXPECT_EQ(Text("lblLongResult"), "Cannot find printer driver in Windows");
+  Load();
+  EXPECT_EQ(Listed("lstPrinters").size(), 4);  // nothing added
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
