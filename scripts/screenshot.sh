@@ -12,6 +12,6 @@ trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "
 scripts/private-cupsd.sh start "$private"
 export CUPS_SERVER="$private/cups.sock" CUPS_SERVERROOT="$private/etc" HOME="$private/home"
 sample_queues
-mkdir -p docs
-QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private" build/tests/window/grab_window docs/window.png Office
+mkdir -p docs "$private/runtime" && chmod 700 "$private/runtime"
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private/runtime" build/tests/window/grab_window docs/window.png Office
 echo "wrote docs/window.png"
