@@ -3,6 +3,11 @@
 #include <cups/cups.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <sys/socket.h>
@@ -37,42 +42,102 @@ Connection Connect() {
   return http;
 }
 
-// Whether the scheduler answers a small question in time. libcups waits on a
-// silent scheduler for every request it sends (a second for "100 Continue",
-// then the answer timeout), and cupsGetDests2 sends two: asking once first
-// keeps a silent scheduler to a single wait.
-bool Answers(http_t* http) {
-  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_DEFAULT);
+// The scheduler's queue names (printers and classes), asking for nothing
+// else; false when it does not answer in time.
+bool QueueNames(http_t* http, std::vector<std::string>& out) {
+  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
                "printer-name");
-  // Any IPP answer will do, "no default destination" included.
-  return Response(cupsDoRequest(http, request, "/")) != nullptr;
+  Response response(cupsDoRequest(http, request, "/"));
+  const ipp_status_t status = cupsLastError();
+  // No queue at all is an answer too.
+  if (status == IPP_STATUS_ERROR_NOT_FOUND) return true;
+  if (!response || status > IPP_STATUS_OK_CONFLICTING) return false;
+  for (ipp_attribute_t* a = ippFirstAttribute(response.get()); a != nullptr;
+       a = ippNextAttribute(response.get())) {
+    if (ippGetGroupTag(a) != IPP_TAG_PRINTER || ippGetName(a) == nullptr ||
+        std::strcmp(ippGetName(a), "printer-name") != 0)
+      continue;
+    if (const char* name = ippGetString(a, 0, nullptr)) out.emplace_back(name);
+  }
+  return true;
 }
 
 struct Destination {
   std::string queue;
   std::string instance;  // empty for the queue itself
-  bool is_default = false;
 };
 
 std::string FullName(const Destination& d) {
   return d.instance.empty() ? d.queue : d.queue + "/" + d.instance;
 }
 
-// The scheduler's destinations with the instances of the lpoptions files, in
-// the order lpstat -e lists them.
-bool Destinations(http_t* http, std::vector<Destination>& out) {
-  cups_dest_t* dests = nullptr;
-  const int count = cupsGetDests2(http, &dests);
-  if (count < 0) return false;
-  for (int i = 0; i < count; ++i) {
-    const cups_dest_t& d = dests[i];
-    if (d.name == nullptr) continue;
-    out.push_back(Destination{d.name, d.instance ? d.instance : "", d.is_default != 0});
+int CompareIgnoringCase(const std::string& a, const std::string& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const int x = std::tolower(static_cast<unsigned char>(a[i]));
+    const int y = std::tolower(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
   }
-  cupsFreeDests(count, dests);
-  // An answer cut short by the timeout looks like an empty list.
-  return cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// The instances ("Dest queue/instance" and "Default queue/instance" lines)
+// of the system's and the user's lpoptions files, as libcups reads them.
+std::vector<Destination> Instances() {
+  std::vector<std::string> files;
+  const char* root = std::getenv("CUPS_SERVERROOT");
+  files.push_back(std::string(root && *root ? root : "/etc/cups") + "/lpoptions");
+  if (const char* home = std::getenv("HOME"); home && *home) files.push_back(std::string(home) + "/.cups/lpoptions");
+  std::vector<Destination> out;
+  for (const std::string& file : files) {
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+      std::istringstream words(line);
+      std::string keyword, name;
+      if (!(words >> keyword >> name)) continue;
+      if (CompareIgnoringCase(keyword, "Dest") != 0 && CompareIgnoringCase(keyword, "Default") != 0) continue;
+      const auto slash = name.find('/');
+      if (slash == std::string::npos || slash == 0 || slash + 1 == name.size()) continue;
+      out.push_back(Destination{name.substr(0, slash), name.substr(slash + 1)});
+    }
+  }
+  return out;
+}
+
+// The destinations in the order lpstat -e lists them: every queue, and the
+// instances of the lpoptions files whose queue exists, each after its queue.
+bool Destinations(http_t* http, std::vector<Destination>& out) {
+  std::vector<std::string> queues;
+  if (!QueueNames(http, queues)) return false;
+  for (const std::string& q : queues) out.push_back(Destination{q, ""});
+  for (Destination& d : Instances()) {
+    const auto queue = std::find_if(queues.begin(), queues.end(),
+                                    [&](const std::string& q) { return CompareIgnoringCase(q, d.queue) == 0; });
+    if (queue == queues.end()) continue;
+    d.queue = *queue;
+    const bool known = std::any_of(out.begin(), out.end(), [&](const Destination& o) {
+      return o.queue == d.queue && CompareIgnoringCase(o.instance, d.instance) == 0;
+    });
+    if (!known) out.push_back(std::move(d));
+  }
+  std::stable_sort(out.begin(), out.end(), [](const Destination& a, const Destination& b) {
+    if (int c = CompareIgnoringCase(a.queue, b.queue)) return c < 0;
+    return CompareIgnoringCase(a.instance, b.instance) < 0;
+  });
+  return true;
+}
+
+// Whether queue/instance is the destination that libcups takes as this
+// user's default (LPDEST, PRINTER, the lpoptions files, then the scheduler's).
+bool IsDefault(http_t* http, const std::string& queue, const std::string& instance) {
+  cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
+  if (dest == nullptr) return false;
+  const bool same = dest->name != nullptr && CompareIgnoringCase(dest->name, queue) == 0 &&
+                    CompareIgnoringCase(dest->instance ? dest->instance : "", instance) == 0;
+  cupsFreeDests(1, dest);
+  return same;
 }
 
 void SplitName(const std::u16string& name, std::string& queue, std::string& instance) {
@@ -195,7 +260,7 @@ PrinterCollection CupsPrinters::Printers() {
   std::vector<PrinterObject> items;
   Connection http = Connect();
   std::vector<Destination> dests;
-  if (http && Answers(http.get()) && Destinations(http.get(), dests)) {
+  if (http && Destinations(http.get(), dests)) {
     for (const Destination& d : dests)
       items.push_back(PrinterObject{Utf8ToUtf16(FullName(d)), static_cast<std::int32_t>(items.size())});
   }
@@ -210,10 +275,9 @@ std::int32_t CupsPrinters::Open(const std::u16string& name) {
   std::int32_t error = ERROR_SUCCESS;
   if (!QueueAttributes(http.get(), queue, {"printer-name"}, error)) return error;
   if (instance.empty()) return ERROR_SUCCESS;
-  std::vector<Destination> dests;
-  if (!Destinations(http.get(), dests)) return RPC_S_SERVER_UNAVAILABLE;
-  const bool known = std::any_of(dests.begin(), dests.end(), [&](const Destination& d) {
-    return d.queue == queue && d.instance == instance;
+  const std::vector<Destination> instances = Instances();
+  const bool known = std::any_of(instances.begin(), instances.end(), [&](const Destination& d) {
+    return CompareIgnoringCase(d.queue, queue) == 0 && d.instance == instance;
   });
   return known ? ERROR_SUCCESS : ERROR_INVALID_PRINTER_NAME;
 }
@@ -232,11 +296,7 @@ std::int32_t CupsPrinters::Describe(const std::u16string& name, Record& record) 
                                     "pages-per-minute"},
                                    error);
   if (!attrs) return error;
-  std::vector<Destination> dests;
-  if (!Destinations(http.get(), dests)) return RPC_S_SERVER_UNAVAILABLE;
-  const bool is_default = std::any_of(dests.begin(), dests.end(), [&](const Destination& d) {
-    return d.queue == queue && d.instance == instance && d.is_default;
-  });
+  const bool is_default = IsDefault(http.get(), queue, instance);
 
   ipp_t* a = attrs.get();
   const std::int32_t type = Integer(a, "printer-type");

@@ -1,0 +1,56 @@
+#!/bin/bash
+# Measures loading the printer list and one printer test against a private
+# scheduler with 1, 100 and 1000 queues, beside lpstat on the same scheduler,
+# and the program's peak memory with 1000 printers listed.
+#   bench/run.sh [BUILD-DIR] [RUNS]
+set -eu
+cd "$(dirname "$0")/.."
+build=${1:-build}
+runs=${2:-11}
+. scripts/setup.sh
+install_packages
+[ -n "${KAVRO_BENCH_NO_BUILD:-}" ] || build "$build" -DKAVRO_WITH_TESTS=ON -DKAVRO_SANITIZE=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+private=$(mktemp -d /tmp/kavro-bench.XXXXXX)
+trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "$private"' EXIT INT TERM
+export CUPS_SERVER="$private/cups.sock" CUPS_SERVERROOT="$private/etc" HOME="$private/home"
+
+# Median wall time in milliseconds of RUNS runs of a command.
+median_ms() {
+  local times=() i start end
+  for ((i = 0; i < runs; i++)); do
+    start=$(date +%s%N)
+    "$@" >/dev/null
+    end=$(date +%s%N)
+    times+=($(((end - start) / 1000)))
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f", m / 1000 }'
+}
+
+echo "| queues | list load ms | lpstat -e ms | ratio | one test ms | lpstat -p ms | ratio |"
+echo "|---:|---:|---:|---:|---:|---:|---:|"
+for n in 1 100 1000; do
+  scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true
+  rm -rf "$private/etc" "$private/cache" "$private/state" "$private/spool"
+  mkdir -p "$private/etc"
+  # Queues written before start: much faster than lpadmin for 1000.
+  for ((i = 1; i <= n; i++)); do
+    printf '<Printer Queue%04d>\nInfo Benchmark queue %d\nDeviceURI file:///dev/null\nState Idle\nAccepting Yes\n</Printer>\n' "$i" "$i"
+  done >"$private/etc/printers.conf"
+  scripts/private-cupsd.sh start "$private" >/dev/null
+  [ "$(lpstat -e | wc -l)" -eq "$n" ] || { echo "expected $n queues" >&2; exit 1; }
+  queue=Queue$(printf '%04d' $(((n + 1) / 2)))
+  read -r _ list _ test _ count _ code < <("$build/bench/printer_bench" "$queue" "$runs")
+  [ "$count" -eq "$n" ] && [ "$code" = YES ] || { echo "bench saw $count queues, $code" >&2; exit 1; }
+  e=$(median_ms lpstat -e)
+  p=$(median_ms lpstat -p "$queue")
+  awk -v n="$n" -v l="$list" -v e="$e" -v t="$test" -v p="$p" \
+    'BEGIN { printf "| %d | %.2f | %.2f | %.3f | %.2f | %.2f | %.3f |\n", n, l, e, l / e, t, p, t / p }'
+done
+
+# Peak memory of the program's own window with the 1000 queues listed.
+mkdir -p "$private/runtime" && chmod 700 "$private/runtime"
+peak=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private/runtime" \
+  /usr/bin/time -f '%M' "$build/tests/window/grab_window" "$private/window.png" 2>&1 >/dev/null | tail -1)
+echo
+echo "Peak resident memory of the window with 1000 printers listed: $((peak / 1024)) MiB ($peak KiB)"
