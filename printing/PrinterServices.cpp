@@ -37,13 +37,13 @@ std::int32_t PrinterServices::GetPrinterA(std::int32_t handle, std::int32_t leve
     Record record;
     if (std::int32_t error = Describe(opened.name, record); error != ERROR_SUCCESS)
       return Fail(error);
-    opened.snapshot = Pack(record, kRecordAddress);
+    opened.snapshot = Snapshot(record);
   }
   const auto& bytes = *opened.snapshot;
   const auto needed = static_cast<std::int32_t>(bytes.size());
   if (bytes_needed != nullptr) *bytes_needed = needed;
   if (buffer == nullptr || buffer_size < needed) return Fail(ERROR_INSUFFICIENT_BUFFER);
-  std::memcpy(buffer, bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
   window_ = bytes;
   return 1;
 }

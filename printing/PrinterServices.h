@@ -74,6 +74,11 @@ class PrinterServices {
   virtual std::int32_t Describe(const std::u16string& name, Record& record) = 0;
   // The handle is being closed.
   virtual void Closed(const std::u16string& /*name*/) {}
+  // The bytes a handle keeps for the record it described: the packed record
+  // at kRecordAddress. Tests override it to hand the probe bytes of their own.
+  virtual std::vector<unsigned char> Snapshot(const Record& record) {
+    return Pack(record, kRecordAddress);
+  }
 
  private:
   struct Opened {
