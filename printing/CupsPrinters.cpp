@@ -13,6 +13,8 @@
 #include <sys/socket.h>
 #include <vector>
 
+#include "CupsStatus.h"
+#include "DeviceCheck.h"
 #include "Text.h"
 
 namespace printing {
@@ -31,6 +33,9 @@ using Response = std::unique_ptr<ipp_t, IppDelete>;
 // Gives up as soon as an answer is late, instead of waiting on.
 int GiveUp(http_t*, void*) { return 0; }
 
+// Never asks anyone for a password: the program has nobody to ask.
+const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
+
 // A connection to the scheduler that the environment names, with every wait
 // on it bounded; null when none can be made in time.
 Connection Connect() {
@@ -39,6 +44,7 @@ Connection Connect() {
   Connection http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                                connect_ms, nullptr));
   if (http) httpSetTimeout(http.get(), answer_s, GiveUp, nullptr);
+  cupsSetPasswordCB2(NoPassword, nullptr);
   return http;
 }
 
@@ -188,20 +194,6 @@ std::optional<std::string> Text(ipp_t* response, const char* name) {
   return std::string(value);
 }
 
-std::int32_t Integer(ipp_t* response, const char* name, std::int32_t otherwise = 0) {
-  ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_ZERO);
-  if (attr == nullptr || ippGetCount(attr) < 1) return otherwise;
-  const ipp_tag_t tag = ippGetValueTag(attr);
-  if (tag != IPP_TAG_INTEGER && tag != IPP_TAG_ENUM) return otherwise;
-  return ippGetInteger(attr, 0);
-}
-
-bool Boolean(ipp_t* response, const char* name, bool otherwise) {
-  ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_BOOLEAN);
-  if (attr == nullptr || ippGetCount(attr) < 1) return otherwise;
-  return ippGetBoolean(attr, 0) != 0;
-}
-
 // The device URI without any user:password before its host.
 std::string WithoutCredentials(const std::string& uri) {
   const auto scheme_end = uri.find("://");
@@ -224,34 +216,11 @@ std::optional<std::string> Host(const std::string& uri) {
   return std::string(host);
 }
 
-// Status bits from printer-state and printer-state-reasons.
-std::int32_t StatusWord(ipp_t* response) {
-  std::int32_t status = 0;
-  const std::int32_t state = Integer(response, "printer-state", IPP_PSTATE_IDLE);
-  if (state == IPP_PSTATE_PROCESSING) status |= PRINTER_STATUS_PRINTING;
-  if (state == IPP_PSTATE_STOPPED) status |= PRINTER_STATUS_PAUSED;
-  ipp_attribute_t* reasons = ippFindAttribute(response, "printer-state-reasons", IPP_TAG_KEYWORD);
-  for (int i = 0; reasons != nullptr && i < ippGetCount(reasons); ++i) {
-    const char* value = ippGetString(reasons, i, nullptr);
-    if (value == nullptr) continue;
-    std::string reason = value;
-    for (const char* suffix : {"-error", "-warning", "-report"}) {
-      const std::string s = suffix;
-      if (reason.size() > s.size() && reason.compare(reason.size() - s.size(), s.size(), s) == 0) {
-        if (s == "-error") status |= PRINTER_STATUS_ERROR;
-        reason.resize(reason.size() - s.size());
-        break;
-      }
-    }
-    if (reason == "offline") status |= PRINTER_STATUS_OFFLINE;
-    else if (reason == "paused") status |= PRINTER_STATUS_PAUSED;
-    else if (reason == "media-empty" || reason == "media-needed") status |= PRINTER_STATUS_PAPER_OUT;
-    else if (reason == "media-jam") status |= PRINTER_STATUS_PAPER_JAM;
-    else if (reason == "door-open" || reason == "cover-open") status |= PRINTER_STATUS_DOOR_OPEN;
-    else if (reason == "toner-low") status |= PRINTER_STATUS_TONER_LOW;
-    else if (reason == "toner-empty") status |= PRINTER_STATUS_NO_TONER;
-  }
-  return status;
+// Whether the scheduler is on this machine: a unix socket or a loopback name.
+bool SchedulerIsLocal() {
+  const std::string server = cupsServer();
+  return !server.empty() && (server[0] == '/' || server == "localhost" || server.rfind("127.", 0) == 0 ||
+                             server == "::1" || server == "[::1]");
 }
 
 }  // namespace
@@ -302,7 +271,7 @@ std::int32_t CupsPrinters::Describe(const std::u16string& name, Record& record) 
   const std::int32_t type = Integer(a, "printer-type");
   const bool remote = (type & CUPS_PRINTER_REMOTE) != 0;
   const bool shared = Boolean(a, "printer-is-shared", false);
-  const std::int32_t status = StatusWord(a);
+  std::int32_t status = StatusBits(a);
   const std::optional<std::string> device = Text(a, "device-uri");
 
   Record r;
@@ -318,10 +287,20 @@ std::int32_t CupsPrinters::Describe(const std::u16string& name, Record& record) 
   if (is_default) attributes |= PRINTER_ATTRIBUTE_DEFAULT;
   if (shared) attributes |= PRINTER_ATTRIBUTE_SHARED;
   if (type & CUPS_PRINTER_FAX) attributes |= PRINTER_ATTRIBUTE_FAX;
-  const bool stopped = Integer(a, "printer-state", IPP_PSTATE_IDLE) == IPP_PSTATE_STOPPED;
-  const bool accepting = Boolean(a, "printer-is-accepting-jobs", true);
-  if (stopped || !accepting || (status & PRINTER_STATUS_OFFLINE))
-    attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
+  bool offline = PrinterState(a) == IPP_PSTATE_STOPPED || !IsAcceptingJobs(a);
+  // The scheduler keeps a queue idle until a job fails on it: ask a network
+  // device itself, when the scheduler runs here and so sees the same network.
+  if (device && SchedulerIsLocal()) {
+    const DeviceState checked = CheckDevice(*device, kDeviceCheckTimeout);
+    if (checked.kind == DeviceState::Unreachable) {
+      offline = true;
+      status |= PRINTER_STATUS_OFFLINE;
+    } else if (checked.kind == DeviceState::Reachable && checked.has_state) {
+      status |= checked.status;
+      if (checked.stopped || !checked.accepting) offline = true;
+    }
+  }
+  if (offline || (status & PRINTER_STATUS_OFFLINE)) attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
   r.Attributes = attributes;
   r.Priority = 1;
   r.DefaultPriority = 1;

@@ -14,6 +14,8 @@ class CupsPrinters : public PrinterServices {
   // answer on it.
   static constexpr std::chrono::milliseconds kConnectTimeout{1500};
   static constexpr std::chrono::milliseconds kAnswerTimeout{1500};
+  // Longest time spent asking a queue's network device itself.
+  static constexpr std::chrono::milliseconds kDeviceCheckTimeout{2000};
 
   PrinterCollection Printers() override;
 

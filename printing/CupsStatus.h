@@ -1,0 +1,22 @@
+// Reading a printer's state from an IPP answer, the scheduler's or a
+// device's alike.
+#pragma once
+#include <cups/ipp.h>
+
+#include <cstdint>
+
+namespace printing {
+
+// The integer or enum attribute `name`, else `otherwise`.
+std::int32_t Integer(ipp_t* response, const char* name, std::int32_t otherwise = 0);
+// The boolean attribute `name`, else `otherwise`.
+bool Boolean(ipp_t* response, const char* name, bool otherwise);
+
+// PRINTER_STATUS_* bits from printer-state and printer-state-reasons.
+std::int32_t StatusBits(ipp_t* response);
+// printer-state, idle when it is missing.
+std::int32_t PrinterState(ipp_t* response);
+// printer-is-accepting-jobs, true when it is missing.
+bool IsAcceptingJobs(ipp_t* response);
+
+}  // namespace printing

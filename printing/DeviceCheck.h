@@ -1,0 +1,27 @@
+// Asks a queue's network device itself whether it is there and ready, since
+// a scheduler keeps a queue "idle" until a job fails on it. Reads only: an
+// IPP Get-Printer-Attributes request, or a TCP connection that is closed at
+// once without sending anything. Bounded in time whatever the network does.
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace printing {
+
+struct DeviceState {
+  enum Kind {
+    NotChecked,   // a local device, or a URI this check does not handle
+    Unreachable,  // no answer in time: no address, refused, dropped or silent
+    Reachable,    // it answered (socket, lpd: it took the connection)
+  } kind = NotChecked;
+  bool has_state = false;  // an IPP device described itself
+  bool stopped = false;
+  bool accepting = true;
+  std::int32_t status = 0;  // PRINTER_STATUS_* bits of its state and reasons
+};
+
+// Checks the device at `device_uri` within `budget`.
+DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget);
+
+}  // namespace printing
