@@ -2,14 +2,21 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QIcon>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
+#include <QSvgRenderer>
 
 #include <exception>
 #include <iostream>
 
 #include "Text.h"
+
+// The resources of this library (window.qrc), which a static library has to
+// register itself; outside any namespace, as Q_INIT_RESOURCE requires.
+static void InitWindowResources() { Q_INIT_RESOURCE(window); }
 
 namespace {
 
@@ -59,12 +66,31 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QRect geometry, double poin
 
 QString FromU16(const std::u16string& text) { return QString::fromStdU16String(text); }
 
+// The program's icon, drawn from its scalable picture at the sizes desktops
+// ask for; empty if the picture cannot be read.
+QIcon ProgramIcon() {
+  InitWindowResources();
+  QSvgRenderer picture(QStringLiteral(":/window/icon.svg"));
+  QIcon icon;
+  if (!picture.isValid()) return icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    picture.render(&painter);
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
 }  // namespace
 
 Form1::Form1(printing::PrinterServices& services, QWidget* parent)
     : QWidget(parent), services_(services), module1_(services, *this) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Test Printer"));
+  setWindowIcon(ProgramIcon());
   setFixedSize(9360 / 15, 7785 / 15);
 
   lblDescribe = MakeLabel(this, "lblDescribe", Twips(270, 120, 4245, 1035), 9.75);

@@ -121,6 +121,10 @@ TEST_F(WindowTest, ControlsStandWhereAndAsTheyAreLaidOut) {
       }
 
   EXPECT_EQ(window->windowTitle(), "Test Printer");
+  // The program's icon in the title bar: the printer's body, drawn opaque.
+  const QImage icon = window->windowIcon().pixmap(32, 32).toImage();
+  ASSERT_FALSE(icon.isNull());
+  EXPECT_EQ(icon.pixelColor(8, 14).alpha(), 255);
   EXPECT_EQ(window->size(), QSize(624, 519));
   EXPECT_EQ(Label("lbl4Select")->toolTip(), "These printers are currently connected to your computer");
   EXPECT_TRUE(Label("lblDescribe")->wordWrap());
