@@ -149,6 +149,18 @@ Form1::Form1(printing::PrinterServices& services, QWidget* parent)
   Label1->setAutoFillBackground(true);
   SetBackground(Label1, kWhite);
 
+  // What a screen reader announces. Buttons, the check box and the labels
+  // with fixed captions are read by their text; the lists by their role. The
+  // labels whose text changes are read by that text, with their role as the
+  // description.
+  lstPrinters->setAccessibleName(QStringLiteral("Available printers"));
+  lstPrinters->setAccessibleDescription(QStringLiteral("Double-click a printer to select it"));
+  List1->setAccessibleName(QStringLiteral("Technical information"));
+  lblPrinterName->setAccessibleDescription(QStringLiteral("Selected printer"));
+  lblResult->setAccessibleDescription(QStringLiteral("Test result"));
+  lblLongResult->setAccessibleDescription(QStringLiteral("Explanation of the test result"));
+  Label1->setAccessibleDescription(QStringLiteral("Attribute bits"));
+
   // Tab order. The labels between these take no focus, so the chain holds
   // only the controls that can; disabled or hidden ones are skipped.
   QWidget* order[] = {cmdTest, List1, lstPrinters, cmdLoadPrinters, chkShowTech};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -372,6 +373,63 @@ TEST_F(WindowTest, AFailingTestShowsAProblemReportsItAndTheWindowGoesOn) {
   printers.Fault = nullptr;
   Test();
   EXPECT_EQ(Text("lblResult"), "Printer Ready");
+}
+
+TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
+  printing::Record r;
+  r.Attributes = 2628;
+  printers.Add(u"Office", r);
+  LoadPrinters();
+  Choose("Office");
+  Test();
+  QAccessibleInterface* form = QAccessible::queryAccessibleInterface(window.get());
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(form->text(QAccessible::Name), "Test Printer");
+
+  struct Expected {
+    const char* name;
+    QAccessible::Role role;
+    QString spoken;       // what a screen reader says for it
+    QString description;  // and adds on request (a tooltip is one)
+  };
+  const Expected controls[] = {
+      {"lblDescribe", QAccessible::StaticText, Text("lblDescribe"), ""},
+      {"cmdLoadPrinters", QAccessible::Button, "Get available printers", ""},
+      {"lbl4Select", QAccessible::StaticText, "Available printers (double-click to select)",
+       "These printers are currently connected to your computer"},
+      {"lstPrinters", QAccessible::List, "Available printers", "Double-click a printer to select it"},
+      {"lblPrinterName", QAccessible::StaticText, "Office", "Selected printer"},
+      {"cmdTest", QAccessible::Button, "Test Printer", ""},
+      {"lblLongResult", QAccessible::StaticText, "Printer driver found and accessed OK",
+       "Explanation of the test result"},
+      {"lblResult", QAccessible::StaticText, "Printer Ready", "Test result"},
+      {"chkShowTech", QAccessible::CheckBox, "Show technical info", ""},
+      {"List1", QAccessible::List, "Technical information", ""},
+      {"Label1", QAccessible::StaticText, "0101001000100", "Attribute bits"},
+  };
+  ASSERT_EQ(form->childCount(), static_cast<int>(std::size(controls)));
+  for (int i = 0; i < form->childCount(); ++i) {
+    QAccessibleInterface* child = form->child(i);
+    EXPECT_FALSE(child->text(QAccessible::Name).isEmpty()) << child->object()->objectName().toStdString();
+  }
+  for (const Expected& e : controls) {
+    QAccessibleInterface* control = QAccessible::queryAccessibleInterface(Control<QWidget>(e.name));
+    ASSERT_NE(control, nullptr) << e.name;
+    EXPECT_EQ(control->parent(), form) << e.name;
+    EXPECT_EQ(control->role(), e.role) << e.name;
+    EXPECT_EQ(control->text(QAccessible::Name).toStdString(), e.spoken.toStdString()) << e.name;
+    EXPECT_EQ(control->text(QAccessible::Description).toStdString(), e.description.toStdString()) << e.name;
+  }
+  // The entries of the printer list are read by their names.
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(List("lstPrinters"));
+  ASSERT_GT(list->childCount(), 0);
+  EXPECT_EQ(list->child(0)->text(QAccessible::Name), "Office");
+
+  // Another verdict is read as it now stands.
+  printers.Installed.front().Info.Attributes = 0x400;
+  Test();
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(Label("lblResult"))->text(QAccessible::Name).toStdString(),
+            "Printer Not Ready (at this time)");
 }
 
 }  // namespace
