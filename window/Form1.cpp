@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
 #include <QIcon>
@@ -83,6 +84,15 @@ QIcon ProgramIcon() {
   }
   return icon;
 }
+
+// Shows the busy pointer for as long as it lives, however its scope is left.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
 
 }  // namespace
 
@@ -244,6 +254,7 @@ void Form1::chkShowTech_Click() {
 }
 
 void Form1::cmdTest_Click() {
+  const BusyCursor busy;
   lblResult->setText(QString());
   std::u16string code;
   try {

@@ -8,10 +8,12 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include "Form1.h"
 #include "MemoryPrinters.h"
@@ -430,6 +432,36 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
   Test();
   EXPECT_EQ(QAccessible::queryAccessibleInterface(Label("lblResult"))->text(QAccessible::Name).toStdString(),
             "Printer Not Ready (at this time)");
+}
+
+TEST_F(WindowTest, ThePointerShowsBusyWhileATestRunsAndIsRestoredAfterIt) {
+  printers.Add(u"Office");
+  LoadPrinters();
+  Choose("Office");
+  std::vector<bool> busy;  // per spooler call: whether the pointer showed the wait cursor
+  bool spooler_fails = false;
+  printers.Fault = [&](const std::string& call) {
+    const QCursor* cursor = QApplication::overrideCursor();
+    busy.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
+    if (spooler_fails && call == "GetPrinterA") throw std::runtime_error("spooler went away");
+  };
+  Test();
+  ASSERT_EQ(Text("lblResult"), "Printer Ready");
+  ASSERT_GE(busy.size(), 2u);
+  EXPECT_EQ(std::count(busy.begin(), busy.end(), false), 0);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // A test that fails on the way restores it too.
+  busy.clear();
+  spooler_fails = true;
+  std::ostringstream captured;
+  std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
+  Test();
+  std::cerr.rdbuf(old);
+  ASSERT_EQ(Text("lblResult"), "Printer Not available");
+  ASSERT_FALSE(busy.empty());
+  EXPECT_EQ(std::count(busy.begin(), busy.end(), false), 0);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
