@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -90,15 +91,18 @@ struct HttpClose {
 };
 using Connection = std::unique_ptr<http_t, HttpClose>;
 
-// Shuts a connection down at the deadline, so that no peer, not even one
+// Acts at the deadline unless dismissed first, so that no peer, not even one
 // that answers a byte at a time, holds the check beyond it.
 class Watchdog {
  public:
-  Watchdog(http_t* http, Clock::time_point deadline)
-      : thread_([this, fd = httpGetFd(http), deadline] {
+  Watchdog(Clock::time_point deadline, std::function<void()> at_deadline)
+      : thread_([this, deadline, act = std::move(at_deadline)] {
           std::unique_lock<std::mutex> lock(mutex_);
-          if (!cv_.wait_until(lock, deadline, [this] { return done_; })) shutdown(fd, SHUT_RDWR);
+          if (!cv_.wait_until(lock, deadline, [this] { return done_; })) act();
         }) {}
+  // Shuts the connection down at the deadline.
+  Watchdog(Clock::time_point deadline, http_t* http)
+      : Watchdog(deadline, [fd = httpGetFd(http)] { shutdown(fd, SHUT_RDWR); }) {}
   ~Watchdog() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -124,6 +128,103 @@ int KeepWaitingUntilDeadline(http_t*, void* deadline) {
 // Never asks anyone for a password: a device that wants one has answered.
 const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
 
+// Asks the IPP printer on `http` for its state; printer_uri names it.
+DeviceState AskIpp(http_t* http, const char* printer_uri, const char* resource, bool tls,
+                   Clock::time_point deadline) {
+  DeviceState state;
+  state.kind = DeviceState::Unreachable;
+  Watchdog watchdog(deadline, http);
+  if (tls && httpEncryption(http, HTTP_ENCRYPTION_ALWAYS) != 0) return state;
+  httpSetTimeout(http, 0.1, KeepWaitingUntilDeadline, &deadline);
+  cupsSetPasswordCB2(NoPassword, nullptr);
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printer_uri);
+  static const char* const wanted[] = {"printer-state", "printer-state-reasons", "printer-is-accepting-jobs"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
+  ipp_t* response = cupsDoRequest(http, request, resource[0] ? resource : "/");
+  const http_status_t answer = httpGetStatus(http);
+  if (response != nullptr && cupsLastError() <= IPP_STATUS_OK_CONFLICTING) {
+    state.kind = DeviceState::Reachable;
+    state.has_state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM) != nullptr;
+    state.stopped = PrinterState(response) == IPP_PSTATE_STOPPED;
+    state.accepting = IsAcceptingJobs(response);
+    state.status = StatusBits(response);
+  } else if (response != nullptr || (answer >= HTTP_STATUS_CONTINUE && Clock::now() < deadline)) {
+    state.kind = DeviceState::Reachable;  // it answered, if only to refuse
+  }
+  ippDelete(response);
+  return state;
+}
+
+// libcups resolving a DNS-SD name does not always heed its cancel flag (with
+// avahi running it was seen to take 7 s), so the connection is made on a
+// thread of its own that the check stops waiting for at the deadline. An
+// abandoned attempt finishes on its own and closes what it opened.
+struct ServiceAttempt {
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool done = false;
+  bool abandoned = false;
+  int cancel = 0;
+  http_t* http = nullptr;
+  std::string resource;
+};
+
+http_t* ConnectService(const std::string& device_uri, Clock::time_point deadline, std::string& resource) {
+  auto attempt = std::make_shared<ServiceAttempt>();
+  std::thread([attempt, device_uri, msec = MillisecondsLeft(deadline)] {
+    cups_dest_t dest{};
+    dest.name = const_cast<char*>("device");
+    dest.num_options = cupsAddOption("device-uri", device_uri.c_str(), 0, &dest.options);
+    char path[1024] = "/";
+    http_t* http = cupsConnectDest(&dest, CUPS_DEST_FLAGS_DEVICE, msec, &attempt->cancel, path, sizeof path,
+                                   nullptr, nullptr);
+    cupsFreeOptions(dest.num_options, dest.options);
+    std::lock_guard<std::mutex> lock(attempt->mutex);
+    if (attempt->abandoned) {
+      if (http) httpClose(http);
+    } else {
+      attempt->http = http;
+      attempt->resource = path;
+    }
+    attempt->done = true;
+    attempt->cv.notify_one();
+  }).detach();
+  std::unique_lock<std::mutex> lock(attempt->mutex);
+  if (!attempt->cv.wait_until(lock, deadline, [&] { return attempt->done; })) {
+    attempt->abandoned = true;
+    __atomic_store_n(&attempt->cancel, 1, __ATOMIC_SEQ_CST);
+    return nullptr;
+  }
+  resource = attempt->resource;
+  return attempt->http;
+}
+
+// A DNS-SD service URI ("dnssd://Name._ipp._tcp.local/"), resolved and
+// connected by libcups, cancelled at the deadline.
+DeviceState CheckService(const std::string& device_uri, const std::string& service, Clock::time_point deadline) {
+  DeviceState state;
+  const bool ipp = service.find("._ipp._tcp") != std::string::npos;
+  const bool ipps = service.find("._ipps._tcp") != std::string::npos;
+  // Anything else (a raw or lpd port) is only connected to: nothing is sent.
+  std::string resource;
+  http_t* http = ConnectService(device_uri, deadline, resource);
+  state.kind = DeviceState::Unreachable;
+  if (http == nullptr) return state;
+  Connection connection(http);
+  if (Clock::now() >= deadline) return state;
+  if (!ipp && !ipps) {
+    state.kind = DeviceState::Reachable;
+    return state;
+  }
+  char host[256] = "";
+  httpGetHostname(http, host, sizeof host);
+  char printer_uri[HTTP_MAX_URI];
+  httpAssembleURI(HTTP_URI_CODING_ALL, printer_uri, sizeof printer_uri, ipps ? "ipps" : "ipp", nullptr, host,
+                  httpAddrPort(httpGetAddress(http)), resource.c_str());
+  return AskIpp(http, printer_uri, resource.c_str(), false, deadline);  // libcups has already started any TLS
+}
+
 }  // namespace
 
 DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget) {
@@ -132,12 +233,13 @@ DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds
   int port = 0;
   if (httpSeparateURI(HTTP_URI_CODING_MOST, device_uri.c_str(), scheme, sizeof scheme, user, sizeof user, host,
                       sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK ||
-      host[0] == '\0' || port <= 0)
+      host[0] == '\0')
     return state;
   const std::string kind = scheme;
+  if (kind == "dnssd") return CheckService(device_uri, host, Clock::now() + budget);
   const bool ipp = kind == "ipp" || kind == "ipps" || kind == "http" || kind == "https";
   const bool tcp = kind == "socket" || kind == "lpd";
-  if (!ipp && !tcp) return state;
+  if ((!ipp && !tcp) || port <= 0) return state;
   const bool tls = kind == "ipps" || kind == "https";
 
   Clock::time_point deadline = Clock::now() + budget;
@@ -153,29 +255,9 @@ DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds
       state.kind = DeviceState::Reachable;
       return state;
     }
-    Watchdog watchdog(http.get(), deadline);
-    if (tls && httpEncryption(http.get(), HTTP_ENCRYPTION_ALWAYS) != 0) return state;
-    httpSetTimeout(http.get(), 0.1, KeepWaitingUntilDeadline, &deadline);
-    cupsSetPasswordCB2(NoPassword, nullptr);
     char printer_uri[HTTP_MAX_URI];
     httpAssembleURI(HTTP_URI_CODING_ALL, printer_uri, sizeof printer_uri, scheme, nullptr, host, port, resource);
-    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printer_uri);
-    static const char* const wanted[] = {"printer-state", "printer-state-reasons", "printer-is-accepting-jobs"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
-    ipp_t* response = cupsDoRequest(http.get(), request, resource[0] ? resource : "/");
-    const http_status_t answer = httpGetStatus(http.get());
-    if (response != nullptr && cupsLastError() <= IPP_STATUS_OK_CONFLICTING) {
-      state.kind = DeviceState::Reachable;
-      state.has_state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM) != nullptr;
-      state.stopped = PrinterState(response) == IPP_PSTATE_STOPPED;
-      state.accepting = IsAcceptingJobs(response);
-      state.status = StatusBits(response);
-    } else if (response != nullptr || (answer >= HTTP_STATUS_CONTINUE && Clock::now() < deadline)) {
-      state.kind = DeviceState::Reachable;  // it answered, if only to refuse
-    }
-    ippDelete(response);
-    return state;
+    return AskIpp(http.get(), printer_uri, resource, tls, deadline);
   }
   return state;
 }
