@@ -1,7 +1,7 @@
 # Sourced by the run and test scripts: installs what building, running and
 # testing need on Debian, skipping what is there already.
 PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libgl1-mesa-dev libcups2-dev cups
-  fonts-liberation xvfb xauth dpkg-dev desktop-file-utils appstream cups-ipp-utils avahi-daemon dbus"
+  fonts-liberation xvfb xauth dpkg-dev desktop-file-utils appstream cups-ipp-utils avahi-daemon dbus valgrind"
 
 install_packages() {
   missing=""
