@@ -128,9 +128,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     *s = std::move(text);
   }
 
+  std::string carried[11];
   std::uint64_t expected_size = printing::kRecordHeaderBytes;
-  for (std::optional<std::string>* s : strings)
-    if (s->has_value()) expected_size += Carried(**s).size() + 1;
+  for (int i = 0; i < 11; ++i) {
+    if (!strings[i]->has_value()) continue;
+    carried[i] = Carried(**strings[i]);
+    expected_size += carried[i].size() + 1;
+  }
 
   std::vector<unsigned char> bytes;
   try {
@@ -159,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string packed(reinterpret_cast<const char*>(bytes.data() + from),
                              static_cast<const unsigned char*>(nul) - (bytes.data() + from));
     const std::string& original = **strings[i];
-    Check(packed == Carried(original), "a string does not unpack as packed");
+    Check(packed == carried[i], "a string does not unpack as packed");
     const std::string before_nul = original.substr(0, original.find('\0'));
     if (Ascii(original)) Check(packed == before_nul, "ASCII text changed");
     if (!utf8) Check(packed.size() == CodePoints(printing::Utf8ToUtf16(before_nul)),
@@ -182,12 +186,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      &info.Location,   &info.SepFile,     &info.PrintProcessor,
                                      &info.Datatype,   &info.Parameters};
   for (int i = 0; i < 11; ++i) {
-    const std::string carried = strings[i]->has_value() ? Carried(**strings[i]) : std::string();
-    const std::string read = carried.substr(0, 1024);
+    const std::string read = carried[i].substr(0, 1024);
     Check(*decoded[i] == printing::AnsiToUtf16(read), "a string reads back wrongly");
     // Whole strings come back into the same code page bytes.
-    if (carried.size() <= 1024)
-      Check(printing::Utf16ToAnsi(*decoded[i]) == carried, "a string does not convert back");
+    if (carried[i].size() <= 1024)
+      Check(printing::Utf16ToAnsi(*decoded[i]) == carried[i], "a string does not convert back");
     if (!utf8) Check(decoded[i]->size() == read.size(), "not one character per code page byte");
   }
   Check(info.pDevMode == r.DevMode && info.Attributes == r.Attributes && info.Status == r.Status &&
