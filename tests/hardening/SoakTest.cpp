@@ -22,7 +22,7 @@
 // Freed memory waits in AddressSanitizer's quarantine (256 MiB by default)
 // before it is reused, which would read as growth; keep the wait short so
 // that resident memory means what it means without the sanitizer.
-extern "C" const char* __asan_default_options() { return "quarantine_size_mb=4"; }
+extern "C" const char* __asan_default_options() { return "quarantine_size_mb=1"; }
 #endif
 
 namespace {
