@@ -15,6 +15,7 @@
 
 #include "CupsStatus.h"
 #include "DeviceCheck.h"
+#include "Watchdog.h"
 #include "Text.h"
 
 namespace printing {
@@ -30,22 +31,30 @@ struct IppDelete {
 };
 using Response = std::unique_ptr<ipp_t, IppDelete>;
 
-// Gives up as soon as an answer is late, instead of waiting on.
-int GiveUp(http_t*, void*) { return 0; }
-
 // Never asks anyone for a password: the program has nobody to ask.
 const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
 
-// A connection to the scheduler that the environment names, with every wait
-// on it bounded; null when none can be made in time.
-Connection Connect() {
+// A connection to the scheduler that the environment names, null when none
+// can be made in time. Every answer on it must come within the answer
+// timeout: at that deadline the connection is shut down, however far the
+// answer has got. (libcups' own read timeout doubles the time it takes to
+// read a long answer.)
+struct Scheduler {
+  Connection http;
+  std::unique_ptr<Watchdog> watchdog;
+  explicit operator bool() const { return http != nullptr; }
+  http_t* get() const { return http.get(); }
+};
+
+Scheduler Connect() {
   const auto connect_ms = static_cast<int>(CupsPrinters::kConnectTimeout.count());
-  const double answer_s = std::chrono::duration<double>(CupsPrinters::kAnswerTimeout).count();
-  Connection http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                               connect_ms, nullptr));
-  if (http) httpSetTimeout(http.get(), answer_s, GiveUp, nullptr);
+  Scheduler s;
+  s.http.reset(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, connect_ms, nullptr));
   cupsSetPasswordCB2(NoPassword, nullptr);
-  return http;
+  if (s.http)
+    s.watchdog = std::make_unique<Watchdog>(std::chrono::steady_clock::now() + CupsPrinters::kAnswerTimeout,
+                                            s.http.get());
+  return s;
 }
 
 // The scheduler's queue names (printers and classes), asking for nothing
@@ -128,10 +137,12 @@ bool Destinations(http_t* http, std::vector<Destination>& out) {
     });
     if (!known) out.push_back(std::move(d));
   }
-  std::stable_sort(out.begin(), out.end(), [](const Destination& a, const Destination& b) {
+  // The scheduler lists its queues in this order already; only instances need placing.
+  const auto before = [](const Destination& a, const Destination& b) {
     if (int c = CompareIgnoringCase(a.queue, b.queue)) return c < 0;
     return CompareIgnoringCase(a.instance, b.instance) < 0;
-  });
+  };
+  if (!std::is_sorted(out.begin(), out.end(), before)) std::stable_sort(out.begin(), out.end(), before);
   return true;
 }
 
@@ -227,7 +238,7 @@ bool SchedulerIsLocal() {
 
 PrinterCollection CupsPrinters::Printers() {
   std::vector<PrinterObject> items;
-  Connection http = Connect();
+  Scheduler http = Connect();
   std::vector<Destination> dests;
   if (http && Destinations(http.get(), dests)) {
     for (const Destination& d : dests)
@@ -239,7 +250,7 @@ PrinterCollection CupsPrinters::Printers() {
 std::int32_t CupsPrinters::Open(const std::u16string& name) {
   std::string queue, instance;
   SplitName(name, queue, instance);
-  Connection http = Connect();
+  Scheduler http = Connect();
   if (!http) return RPC_S_SERVER_UNAVAILABLE;
   std::int32_t error = ERROR_SUCCESS;
   if (!QueueAttributes(http.get(), queue, {"printer-name"}, error)) return error;
@@ -254,7 +265,7 @@ std::int32_t CupsPrinters::Open(const std::u16string& name) {
 std::int32_t CupsPrinters::Describe(const std::u16string& name, Record& record) {
   std::string queue, instance;
   SplitName(name, queue, instance);
-  Connection http = Connect();
+  Scheduler http = Connect();
   if (!http) return RPC_S_SERVER_UNAVAILABLE;
   std::int32_t error = ERROR_SUCCESS;
   Response attrs = QueueAttributes(http.get(), queue,

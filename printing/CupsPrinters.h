@@ -10,8 +10,8 @@ namespace printing {
 
 class CupsPrinters : public PrinterServices {
  public:
-  // Longest wait for the scheduler to accept a connection, and for each
-  // answer on it.
+  // Longest wait for the scheduler to accept a connection, and for all the
+  // answers on it.
   static constexpr std::chrono::milliseconds kConnectTimeout{1500};
   static constexpr std::chrono::milliseconds kAnswerTimeout{1500};
   // Longest time spent asking a queue's network device itself.

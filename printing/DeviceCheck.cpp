@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "CupsStatus.h"
+#include "Watchdog.h"
 
 namespace printing {
 namespace {
@@ -90,36 +91,6 @@ struct HttpClose {
   void operator()(http_t* http) const { httpClose(http); }
 };
 using Connection = std::unique_ptr<http_t, HttpClose>;
-
-// Acts at the deadline unless dismissed first, so that no peer, not even one
-// that answers a byte at a time, holds the check beyond it.
-class Watchdog {
- public:
-  Watchdog(Clock::time_point deadline, std::function<void()> at_deadline)
-      : thread_([this, deadline, act = std::move(at_deadline)] {
-          std::unique_lock<std::mutex> lock(mutex_);
-          if (!cv_.wait_until(lock, deadline, [this] { return done_; })) act();
-        }) {}
-  // Shuts the connection down at the deadline.
-  Watchdog(Clock::time_point deadline, http_t* http)
-      : Watchdog(deadline, [fd = httpGetFd(http)] { shutdown(fd, SHUT_RDWR); }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    cv_.notify_one();
-    thread_.join();
-  }
-  Watchdog(const Watchdog&) = delete;
-  Watchdog& operator=(const Watchdog&) = delete;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool done_ = false;
-  std::thread thread_;  // last: it starts once the rest is ready
-};
 
 int KeepWaitingUntilDeadline(http_t*, void* deadline) {
   return Clock::now() < *static_cast<Clock::time_point*>(deadline) ? 1 : 0;
