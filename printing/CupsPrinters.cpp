@@ -3,7 +3,6 @@
 #include <cups/cups.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -87,11 +86,14 @@ std::string FullName(const Destination& d) {
   return d.instance.empty() ? d.queue : d.queue + "/" + d.instance;
 }
 
+// Compares as libcups orders destinations: A to Z folded to lower case, every
+// other byte as a signed char, so that names beyond ASCII come first.
 int CompareIgnoringCase(const std::string& a, const std::string& b) {
+  const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : static_cast<int>(static_cast<signed char>(c)); };
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
-    const int x = std::tolower(static_cast<unsigned char>(a[i]));
-    const int y = std::tolower(static_cast<unsigned char>(b[i]));
+    const int x = fold(a[i]);
+    const int y = fold(b[i]);
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
