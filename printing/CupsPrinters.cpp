@@ -30,9 +30,6 @@ struct IppDelete {
 };
 using Response = std::unique_ptr<ipp_t, IppDelete>;
 
-// Never asks anyone for a password: the program has nobody to ask.
-const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
-
 // A connection to the scheduler that the environment names, null when none
 // can be made in time. Every answer on it must come within the answer
 // timeout: at that deadline the connection is shut down, however far the

@@ -54,4 +54,6 @@ std::int32_t PrinterState(ipp_t* response) { return Integer(response, "printer-s
 
 bool IsAcceptingJobs(ipp_t* response) { return Boolean(response, "printer-is-accepting-jobs", true); }
 
+const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
+
 }  // namespace printing

@@ -1,6 +1,8 @@
-// Reading a printer's state from an IPP answer, the scheduler's or a
-// device's alike.
+// What the scheduler and device code share: reading a printer's state from
+// an IPP answer, the scheduler's or a device's alike, and the password
+// callback.
 #pragma once
+#include <cups/http.h>
 #include <cups/ipp.h>
 
 #include <cstdint>
@@ -18,5 +20,10 @@ std::int32_t StatusBits(ipp_t* response);
 std::int32_t PrinterState(ipp_t* response);
 // printer-is-accepting-jobs, true when it is missing.
 bool IsAcceptingJobs(ipp_t* response);
+
+// A password callback for cupsSetPasswordCB2 that never asks anyone: the
+// program has nobody to ask, and a peer that wants a password has answered.
+const char* NoPassword(const char* prompt, http_t* http, const char* method, const char* resource,
+                       void* user_data);
 
 }  // namespace printing

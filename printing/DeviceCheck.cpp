@@ -96,9 +96,6 @@ int KeepWaitingUntilDeadline(http_t*, void* deadline) {
   return Clock::now() < *static_cast<Clock::time_point*>(deadline) ? 1 : 0;
 }
 
-// Never asks anyone for a password: a device that wants one has answered.
-const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
-
 // Asks the IPP printer on `http` for its state; printer_uri names it.
 DeviceState AskIpp(http_t* http, const char* printer_uri, const char* resource, bool tls,
                    Clock::time_point deadline) {
