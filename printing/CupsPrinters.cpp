@@ -246,7 +246,7 @@ PrinterCollection CupsPrinters::Printers() {
   return PrinterCollection(std::move(items));
 }
 
-std::int32_t CupsPrinters::Open(const std::u16string& name) {
+std::int32_t CupsPrinters::Open(std::int32_t /*handle*/, const std::u16string& name) {
   std::string queue, instance;
   SplitName(name, queue, instance);
   Scheduler http = Connect();
@@ -261,7 +261,7 @@ std::int32_t CupsPrinters::Open(const std::u16string& name) {
   return known ? ERROR_SUCCESS : ERROR_INVALID_PRINTER_NAME;
 }
 
-std::int32_t CupsPrinters::Describe(const std::u16string& name, Record& record) {
+std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16string& name, Record& record) {
   std::string queue, instance;
   SplitName(name, queue, instance);
   Scheduler http = Connect();

@@ -20,8 +20,8 @@ class CupsPrinters : public PrinterServices {
   PrinterCollection Printers() override;
 
  protected:
-  std::int32_t Open(const std::u16string& name) override;
-  std::int32_t Describe(const std::u16string& name, Record& record) override;
+  std::int32_t Open(std::int32_t handle, const std::u16string& name) override;
+  std::int32_t Describe(std::int32_t handle, const std::u16string& name, Record& record) override;
 };
 
 }  // namespace printing

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "Winspool.h"
+#include "SpoolerCodes.h"
 
 namespace printing {
 

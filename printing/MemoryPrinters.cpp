@@ -27,7 +27,7 @@ const MemoryPrinter* MemoryPrinters::Find(const std::u16string& name) const {
   return found;
 }
 
-std::int32_t MemoryPrinters::Open(const std::u16string& name) {
+std::int32_t MemoryPrinters::Open(std::int32_t /*handle*/, const std::u16string& name) {
   Opened.push_back(name);
   const MemoryPrinter* p = Find(name);
   if (p == nullptr) return ERROR_INVALID_PRINTER_NAME;
@@ -35,7 +35,7 @@ std::int32_t MemoryPrinters::Open(const std::u16string& name) {
   return ERROR_SUCCESS;
 }
 
-std::int32_t MemoryPrinters::Describe(const std::u16string& name, Record& record) {
+std::int32_t MemoryPrinters::Describe(std::int32_t /*handle*/, const std::u16string& name, Record& record) {
   ++Queries;
   const MemoryPrinter* p = Find(name);
   if (p == nullptr) return ERROR_INVALID_PRINTER_NAME;

@@ -36,8 +36,8 @@ class MemoryPrinters : public PrinterServices {
 
  protected:
   void Entering(const char* call) override;
-  std::int32_t Open(const std::u16string& name) override;
-  std::int32_t Describe(const std::u16string& name, Record& record) override;
+  std::int32_t Open(std::int32_t handle, const std::u16string& name) override;
+  std::int32_t Describe(std::int32_t handle, const std::u16string& name, Record& record) override;
 
  private:
   const MemoryPrinter* Find(const std::u16string& name) const;

@@ -19,10 +19,12 @@ std::int32_t PrinterServices::OpenPrinterW(const char16_t* name, std::int32_t* h
   Entering("OpenPrinterW");
   if (name == nullptr || handle == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   std::u16string printer(name);
-  if (std::int32_t error = Open(printer); error != ERROR_SUCCESS) return Fail(error);
   while (next_handle_ == 0 || handles_.count(next_handle_)) ++next_handle_;
-  *handle = next_handle_++;
-  handles_.emplace(*handle, Opened{std::move(printer), std::nullopt});
+  const std::int32_t opened = next_handle_;
+  if (std::int32_t error = Open(opened, printer); error != ERROR_SUCCESS) return Fail(error);
+  ++next_handle_;
+  handles_.emplace(opened, Opened{std::move(printer), std::nullopt});
+  *handle = opened;
   return 1;
 }
 
@@ -35,7 +37,7 @@ std::int32_t PrinterServices::GetPrinterA(std::int32_t handle, std::int32_t leve
   Opened& opened = it->second;
   if (!opened.snapshot) {
     Record record;
-    if (std::int32_t error = Describe(opened.name, record); error != ERROR_SUCCESS)
+    if (std::int32_t error = Describe(handle, opened.name, record); error != ERROR_SUCCESS)
       return Fail(error);
     opened.snapshot = Snapshot(record);
   }
@@ -54,7 +56,7 @@ std::int32_t PrinterServices::ClosePrinter(std::int32_t handle) {
   if (it == handles_.end()) return Fail(ERROR_INVALID_HANDLE);
   std::u16string name = std::move(it->second.name);
   handles_.erase(it);
-  Closed(name);
+  Closed(handle, name);
   return 1;
 }
 

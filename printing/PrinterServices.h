@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Record.h"
-#include "Winspool.h"
+#include "SpoolerCodes.h"
 
 namespace printing {
 
@@ -68,12 +68,13 @@ class PrinterServices {
  protected:
   // A spooler entry point is about to run (for fault injection in tests).
   virtual void Entering(const char* /*call*/) {}
-  // ERROR_SUCCESS when `name` may be opened, else the error code.
-  virtual std::int32_t Open(const std::u16string& name) = 0;
-  // Describes the printer opened by `name`; ERROR_SUCCESS or an error code.
-  virtual std::int32_t Describe(const std::u16string& name, Record& record) = 0;
+  // Opens `name` as `handle`: ERROR_SUCCESS, or the error code (and the
+  // handle is not used).
+  virtual std::int32_t Open(std::int32_t handle, const std::u16string& name) = 0;
+  // Describes the printer opened as `handle`; ERROR_SUCCESS or an error code.
+  virtual std::int32_t Describe(std::int32_t handle, const std::u16string& name, Record& record) = 0;
   // The handle is being closed.
-  virtual void Closed(const std::u16string& /*name*/) {}
+  virtual void Closed(std::int32_t /*handle*/, const std::u16string& /*name*/) {}
   // The bytes a handle keeps for the record it described: the packed record
   // at kRecordAddress. Tests override it to hand the probe bytes of their own.
   virtual std::vector<unsigned char> Snapshot(const Record& record) {

@@ -10,9 +10,11 @@ namespace printing {
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
-// The ANSI code page: the C library's codeset for the current LC_CTYPE
-// unless a name has been pinned with SetAnsiCodePage ("ISO-8859-1", ...).
-// An empty name goes back to the locale's codeset.
+// The ANSI code page: the system's on Windows (CP_ACP, named "CP1252" and
+// so on), elsewhere the C library's codeset for the current LC_CTYPE, unless
+// a name has been pinned with SetAnsiCodePage ("ISO-8859-1", "CP1252",
+// "UTF-8", ...). An empty name goes back to the system's code page. A name
+// the platform does not know is taken as plain ASCII.
 void SetAnsiCodePage(std::string name);
 std::string AnsiCodePage();
 
