@@ -1,7 +1,11 @@
 #include <QApplication>
 
-#include "CupsPrinters.h"
 #include "Form1.h"
+#ifdef _WIN32
+#include "WinspoolPrinters.h"
+#else
+#include "CupsPrinters.h"
+#endif
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -9,7 +13,11 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(KAVRO_VERSION));
   // Lets the desktop match the window to its menu entry and icon.
   QApplication::setDesktopFileName(QStringLiteral(KAVRO_APP_ID));
+#ifdef _WIN32
+  printing::WinspoolPrinters printers;
+#else
   printing::CupsPrinters printers;
+#endif
   Form1 window(printers);
   window.show();
   return app.exec();
