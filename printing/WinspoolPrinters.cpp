@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Bounded.h"
 #include "Text.h"
 
 // After the project's headers: <windows.h> defines macros of the same names
@@ -23,7 +24,23 @@ namespace {
 // for again, this many times in all.
 constexpr int kAttempts = 4;
 
+// What a spooler call returned, with its thread's last error.
+struct Outcome {
+  bool ok = false;
+  std::int32_t error = ERROR_SUCCESS;
+  HANDLE handle = nullptr;
+};
+
 std::int32_t LastError() { return static_cast<std::int32_t>(GetLastError()); }
+
+constexpr auto kNothingToUndo = [](auto&) {};
+
+// Closes a spooler handle, waiting at most the call timeout.
+void CloseBounded(HANDLE handle) {
+  RunBounded<Outcome>(
+      WinspoolPrinters::kCallTimeout, [handle] { return Outcome{::ClosePrinter(handle) != FALSE}; },
+      kNothingToUndo);
+}
 
 // The spooler's ANSI strings are in the system's code page, whatever code
 // page the layer packs in.
@@ -41,64 +58,107 @@ std::optional<std::string> FromSystemAnsi(const char* text) {
 }  // namespace
 
 WinspoolPrinters::~WinspoolPrinters() {
-  for (auto& [handle, spooler] : spooler_handles_) ::ClosePrinter(static_cast<HANDLE>(spooler));
+  for (auto& [handle, spooler] : spooler_handles_) CloseBounded(static_cast<HANDLE>(spooler));
 }
 
 PrinterCollection WinspoolPrinters::Printers() {
-  const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
-  std::vector<BYTE> buffer;
-  DWORD needed = 0, count = 0;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (EnumPrintersW(flags, nullptr, 4, buffer.empty() ? nullptr : buffer.data(),
-                      static_cast<DWORD>(buffer.size()), &needed, &count))
-      break;
-    count = 0;
-    // No spooler, or nothing it can list: an empty collection.
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) return {};
-    buffer.assign(needed, 0);
-  }
-  std::vector<PrinterObject> items;
-  const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
-  for (DWORD i = 0; i < count; ++i) {
-    if (info[i].pPrinterName == nullptr) continue;
-    const std::wstring name(info[i].pPrinterName);
-    items.push_back({std::u16string(name.begin(), name.end()), static_cast<std::int32_t>(i)});
-  }
-  return PrinterCollection(std::move(items));
+  auto listed = RunBounded<std::vector<PrinterObject>>(
+      kListTimeout,
+      [] {
+        const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+        std::vector<BYTE> buffer;
+        DWORD needed = 0, count = 0;
+        std::vector<PrinterObject> items;
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+          if (EnumPrintersW(flags, nullptr, 4, buffer.empty() ? nullptr : buffer.data(),
+                            static_cast<DWORD>(buffer.size()), &needed, &count))
+            break;
+          count = 0;
+          // No spooler, or nothing it can list: an empty collection.
+          if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) return items;
+          buffer.assign(needed, 0);
+        }
+        const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+        for (DWORD i = 0; i < count; ++i) {
+          if (info[i].pPrinterName == nullptr) continue;
+          const std::wstring name(info[i].pPrinterName);
+          items.push_back({std::u16string(name.begin(), name.end()), static_cast<std::int32_t>(i)});
+        }
+        return items;
+      },
+      kNothingToUndo);
+  // A spooler that does not answer in time lists nothing.
+  return listed ? PrinterCollection(std::move(*listed)) : PrinterCollection();
 }
 
 std::int32_t WinspoolPrinters::Open(std::int32_t handle, const std::u16string& name) {
   const std::wstring wide(name.begin(), name.end());
-  HANDLE spooler = nullptr;
-  // Read access only: the program changes nothing.
-  PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
-  if (!::OpenPrinterW(const_cast<LPWSTR>(wide.c_str()), &spooler, &defaults)) {
-    const std::int32_t error = LastError();
-    return error != ERROR_SUCCESS ? error : ERROR_INVALID_PRINTER_NAME;
-  }
-  spooler_handles_[handle] = spooler;
+  const auto opened = RunBounded<Outcome>(
+      kCallTimeout,
+      [wide] {
+        Outcome outcome;
+        // Read access only: the program changes nothing.
+        PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
+        outcome.ok = ::OpenPrinterW(const_cast<LPWSTR>(wide.c_str()), &outcome.handle, &defaults) != FALSE;
+        outcome.error = outcome.ok ? ERROR_SUCCESS : LastError();
+        return outcome;
+      },
+      // Opened after the caller gave up: nobody will use it.
+      [](Outcome& late) {
+        if (late.ok) ::ClosePrinter(late.handle);
+      });
+  if (!opened) return ERROR_TIMEOUT;
+  if (!opened->ok) return opened->error != ERROR_SUCCESS ? opened->error : ERROR_INVALID_PRINTER_NAME;
+  spooler_handles_[handle] = opened->handle;
   return ERROR_SUCCESS;
 }
+
+namespace {
+
+// The level-2 record of `spooler` in a buffer of the spooler's own.
+struct Described {
+  std::int32_t error = ERROR_SUCCESS;
+  std::vector<BYTE> buffer;
+};
+
+Described QueryLevel2(HANDLE spooler) {
+  Described d;
+  DWORD needed = 0;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (::GetPrinterA(spooler, 2, d.buffer.empty() ? nullptr : d.buffer.data(),
+                      static_cast<DWORD>(d.buffer.size()), &needed)) {
+      if (d.buffer.size() < sizeof(PRINTER_INFO_2A)) d.error = ERROR_INSUFFICIENT_BUFFER;
+      return d;
+    }
+    const std::int32_t error = LastError();
+    if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0) {
+      d.error = error != ERROR_SUCCESS ? error : ERROR_INVALID_HANDLE;
+      return d;
+    }
+    d.buffer.assign(needed, 0);
+  }
+  // Still growing after every attempt.
+  d.error = ERROR_INSUFFICIENT_BUFFER;
+  return d;
+}
+
+}  // namespace
 
 std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16string& /*name*/, Record& record) {
   const auto it = spooler_handles_.find(handle);
   if (it == spooler_handles_.end()) return ERROR_INVALID_HANDLE;
   const HANDLE spooler = static_cast<HANDLE>(it->second);
-  std::vector<BYTE> buffer;
-  DWORD needed = 0;
-  bool filled = false;
-  for (int attempt = 0; attempt < kAttempts && !filled; ++attempt) {
-    filled = ::GetPrinterA(spooler, 2, buffer.empty() ? nullptr : buffer.data(),
-                           static_cast<DWORD>(buffer.size()), &needed);
-    if (filled) break;
-    const std::int32_t error = LastError();
-    if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0)
-      return error != ERROR_SUCCESS ? error : ERROR_INVALID_HANDLE;
-    buffer.assign(needed, 0);
+  auto described = RunBounded<Described>(
+      kCallTimeout, [spooler] { return QueryLevel2(spooler); },
+      // The handle went with the abandoned query; it is closed once that ends.
+      [spooler](Described&) { ::ClosePrinter(spooler); });
+  if (!described) {
+    spooler_handles_.erase(it);
+    return ERROR_TIMEOUT;
   }
-  if (!filled || buffer.size() < sizeof(PRINTER_INFO_2A)) return ERROR_INSUFFICIENT_BUFFER;
+  if (described->error != ERROR_SUCCESS) return described->error;
 
-  const auto& info = *reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+  const auto& info = *reinterpret_cast<const PRINTER_INFO_2A*>(described->buffer.data());
   record.ServerName = FromSystemAnsi(info.pServerName);
   record.PrinterName = FromSystemAnsi(info.pPrinterName);
   record.ShareName = FromSystemAnsi(info.pShareName);
@@ -128,7 +188,7 @@ std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16strin
 void WinspoolPrinters::Closed(std::int32_t handle, const std::u16string& /*name*/) {
   const auto it = spooler_handles_.find(handle);
   if (it == spooler_handles_.end()) return;
-  ::ClosePrinter(static_cast<HANDLE>(it->second));
+  CloseBounded(static_cast<HANDLE>(it->second));
   spooler_handles_.erase(it);
 }
 

@@ -3,6 +3,7 @@
 // record comes from the real GetPrinterA and is packed again into the 32-bit
 // layout, since a 64-bit spooler's record holds 8-byte pointers.
 #pragma once
+#include <chrono>
 #include <map>
 
 #include "PrinterServices.h"
@@ -11,6 +12,12 @@ namespace printing {
 
 class WinspoolPrinters : public PrinterServices {
  public:
+  // Longest wait for the spooler to list its printers, and for each other
+  // call (open, query, close). A call that takes longer fails with
+  // ERROR_TIMEOUT, and a list that takes longer is empty.
+  static constexpr std::chrono::milliseconds kListTimeout{2000};
+  static constexpr std::chrono::milliseconds kCallTimeout{2000};
+
   WinspoolPrinters() = default;
   WinspoolPrinters(const WinspoolPrinters&) = delete;
   WinspoolPrinters& operator=(const WinspoolPrinters&) = delete;
