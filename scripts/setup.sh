@@ -3,9 +3,13 @@
 PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libgl1-mesa-dev libcups2-dev cups
   fonts-liberation xvfb xauth dpkg-dev desktop-file-utils appstream cups-ipp-utils avahi-daemon dbus valgrind"
 
+# For the Windows build and its tests under wine (64-bit only).
+WINDOWS_PACKAGES="mingw-w64 wine wine64"
+
+# install_packages [MORE-PACKAGES...]
 install_packages() {
   missing=""
-  for p in $PACKAGES; do
+  for p in $PACKAGES "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
   done
   [ -z "$missing" ] && return 0
