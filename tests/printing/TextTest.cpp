@@ -118,3 +118,12 @@ TEST_F(AnsiCodePageTest, EmptyNameGoesBackToTheLocale) {
   EXPECT_FALSE(AnsiCodePage().empty());
   EXPECT_NE(AnsiCodePage(), "ISO-8859-1");
 }
+
+TEST_F(AnsiCodePageTest, DoubleByteCodePageKeepsCharactersWhole) {
+  SetAnsiCodePage("CP932");
+  EXPECT_EQ(Utf16ToAnsi(u"\u65E5\u672C 1"), "\x93\xFA\x96\x7B 1");
+  EXPECT_EQ(AnsiToUtf16("\x93\xFA\x96\x7B 1"), u"\u65E5\u672C 1");
+  // A lead byte with nothing after it.
+  EXPECT_EQ(AnsiToUtf16("a\x93"), u"a\uFFFD");
+  EXPECT_EQ(Utf8ToAnsi("caf\xC3\xA9"), "caf?");
+}
