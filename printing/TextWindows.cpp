@@ -5,13 +5,8 @@
 #include <climits>
 #include <stdexcept>
 
-// After the project's headers: <windows.h> defines macros of the same names
-// as some of theirs.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+// Last: see WindowsApi.h.
+#include "WindowsApi.h"
 
 namespace printing {
 namespace {

@@ -8,14 +8,8 @@
 #include "Bounded.h"
 #include "Text.h"
 
-// After the project's headers: <windows.h> defines macros of the same names
-// as some of theirs (ERROR_SUCCESS, RtlMoveMemory, ...).
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#include <winspool.h>
+// Last: see WindowsApi.h.
+#include "WindowsApi.h"
 
 namespace printing {
 namespace {

@@ -10,10 +10,7 @@
 #include "Module1.h"
 #include "WinspoolPrinters.h"
 
-// After the project's headers: <windows.h> defines macros of the same names
-// as some of theirs.
-#include <windows.h>
-#include <winspool.h>
+#include "WindowsApi.h"  // last
 
 namespace {
 

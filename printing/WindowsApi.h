@@ -1,0 +1,12 @@
+// The Windows API as the printer layer's Windows code uses it. Include it
+// after the project's own headers: <windows.h> defines macros of the same
+// names as some of theirs (ERROR_SUCCESS, RtlMoveMemory, ...).
+#pragma once
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <winspool.h>
