@@ -5,7 +5,8 @@
 #
 #   wine-spooler.sh start DIR   scheduler with the sample queues, a new wine
 #                               profile, a persistent wineserver
-#   wine-spooler.sh stop DIR    stop the wineserver and the scheduler
+#   wine-spooler.sh stop DIR    stop the wineserver and the scheduler, and
+#                               remove DIR
 #
 # Programs reach it with
 #   CUPS_SERVER=DIR/cups/cups.sock CUPS_SERVERROOT=DIR/cups/etc HOME=DIR/home
@@ -39,6 +40,8 @@ stop() {
 
 if [ "$action" = stop ]; then
   stop
+  # The profile is of this run alone.
+  [ "$dir" != / ] && rm -rf -- "$dir"
   exit 0
 fi
 
