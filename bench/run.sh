@@ -51,6 +51,6 @@ done
 # Peak memory of the program's own window with the 1000 queues listed.
 mkdir -p "$private/runtime" && chmod 700 "$private/runtime"
 peak=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private/runtime" \
-  /usr/bin/time -f '%M' "$build/tests/window/grab_window" "$private/window.png" 2>&1 >/dev/null | tail -1)
+  /usr/bin/time -f '%M' "$build/tests/window/qt/grab_window" "$private/window.png" 2>&1 >/dev/null | tail -1)
 echo
 echo "Peak resident memory of the window with 1000 printers listed: $((peak / 1024)) MiB ($peak KiB)"

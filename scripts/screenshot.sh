@@ -13,5 +13,5 @@ scripts/private-cupsd.sh start "$private"
 export CUPS_SERVER="$private/cups.sock" CUPS_SERVERROOT="$private/etc" HOME="$private/home"
 sample_queues
 mkdir -p docs "$private/runtime" && chmod 700 "$private/runtime"
-QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private/runtime" build/tests/window/grab_window docs/window.png Office
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private/runtime" build/tests/window/qt/grab_window docs/window.png Office
 echo "wrote docs/window.png"

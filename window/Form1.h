@@ -1,57 +1,40 @@
 // The program's one window: the printer list, the selection, the test
 // command with its verdict, and the technical view of the last record read.
+// It works through its controls by name (Controls.h); a toolkit layer draws
+// them and raises the five events below.
 #pragma once
-#include <QWidget>
 #include <string>
 
+#include "Controls.h"
 #include "Module1.h"
 #include "PrinterServices.h"
 
-class QCheckBox;
-class QLabel;
-class QListWidget;
-class QPushButton;
-
-class Form1 : public QWidget, public probe::TechnicalView {
-  Q_OBJECT
-
+class Form1 : public probe::TechnicalView {
  public:
-  explicit Form1(printing::PrinterServices& services, QWidget* parent = nullptr);
+  Form1(window::Controls& controls, printing::PrinterServices& services);
 
   // The device name chosen for testing; empty when none is chosen.
   const std::u16string& SelectedPrinter() const { return selected_printer_; }
   probe::Module1& Probe() { return module1_; }
+
+  // Events, raised by the toolkit layer.
+  void Form_Load();
+  void cmdLoadPrinters_Click();
+  void lstPrinters_DblClick();
+  void cmdTest_Click();
+  void chkShowTech_Click();
 
   // The technical view, written by the printer test.
   void List1Clear() override;
   void List1AddItem(const std::u16string& line) override;
   void SetLabel1Caption(const std::u16string& caption) override;
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
-  void Form_Load();
-  void cmdLoadPrinters_Click();
-  void lstPrinters_DblClick();
-  void cmdTest_Click();
-  void chkShowTech_Click();
   void ShowSelectedPrinter();
   void ShowResult(const std::u16string& code);
 
+  window::Controls& controls_;
   printing::PrinterServices& services_;
   probe::Module1 module1_;
   std::u16string selected_printer_;
-
-  QLabel* lblDescribe;
-  QPushButton* cmdLoadPrinters;
-  QLabel* lbl4Select;
-  QListWidget* lstPrinters;
-  QLabel* lblPrinterName;
-  QPushButton* cmdTest;
-  QLabel* lblLongResult;
-  QLabel* lblResult;
-  QCheckBox* chkShowTech;
-  QListWidget* List1;
-  QLabel* Label1;
 };

@@ -23,7 +23,7 @@
 #include <thread>
 
 #include "CupsPrinters.h"
-#include "Form1.h"
+#include "QtWindow.h"
 #include "PrivateScheduler.h"
 #include "Text.h"
 
@@ -63,7 +63,7 @@ long OpenDescriptors() {
 // The window worked as a user works it.
 class WindowUser {
  public:
-  explicit WindowUser(printing::PrinterServices& printers) : window(std::make_unique<Form1>(printers)) {
+  explicit WindowUser(printing::PrinterServices& printers) : window(std::make_unique<QtWindow>(printers)) {
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   }
@@ -90,9 +90,9 @@ class WindowUser {
     for (int i = 0; i < w->count(); ++i) out << w->item(i)->text();
     return out;
   }
-  const probe::PrinterInfo2& Info() { return window->Probe().PrinterInfo; }
+  const probe::PrinterInfo2& Info() { return window->Form().Probe().PrinterInfo; }
 
-  std::unique_ptr<Form1> window;
+  std::unique_ptr<QtWindow> window;
 };
 
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }

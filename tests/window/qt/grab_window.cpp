@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include "CupsPrinters.h"
-#include "Form1.h"
+#include "QtWindow.h"
 
 int main(int argc, char** argv) {
   if (argc < 2 || argc > 3) {
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   printing::CupsPrinters printers;
-  Form1 window(printers);
+  QtWindow window(printers);
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return 1;
 

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "CupsPrinters.h"
-#include "Form1.h"
+#include "QtWindow.h"
 #include "PrivateScheduler.h"
 
 namespace {
@@ -34,7 +34,7 @@ class SchedulerWindowTest : public ::testing::Test {
 
   void SetUp() override {
     scheduler->UseEnvironment();
-    window = std::make_unique<Form1>(printers);
+    window = std::make_unique<QtWindow>(printers);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   }
@@ -60,7 +60,7 @@ class SchedulerWindowTest : public ::testing::Test {
 
   static cupstest::PrivateScheduler* scheduler;
   printing::CupsPrinters printers;
-  std::unique_ptr<Form1> window;
+  std::unique_ptr<QtWindow> window;
 };
 
 cupstest::PrivateScheduler* SchedulerWindowTest::scheduler = nullptr;
@@ -87,9 +87,9 @@ TEST_F(SchedulerWindowTest, AnIdleQueueIsReady) {
   Test();
   EXPECT_EQ(Text("Label1"), "0000001000100");
   EXPECT_EQ(Listed("List1").at(13), "Buffer No. 13  Buffer Value 68");
-  EXPECT_EQ(window->Probe().PrinterInfo.PrinterName, u"Office");
-  EXPECT_EQ(window->Probe().PrinterInfo.Comment, u"Front desk");
-  EXPECT_EQ(window->Probe().PrinterInfo.PortName, u"file:///dev/null");
+  EXPECT_EQ(window->Form().Probe().PrinterInfo.PrinterName, u"Office");
+  EXPECT_EQ(window->Form().Probe().PrinterInfo.Comment, u"Front desk");
+  EXPECT_EQ(window->Form().Probe().PrinterInfo.PortName, u"file:///dev/null");
 }
 
 TEST_F(SchedulerWindowTest, APausedOrRejectingQueueIsNotReady) {

@@ -1,11 +1,7 @@
 #include <QApplication>
 
-#include "Form1.h"
-#ifdef _WIN32
-#include "WinspoolPrinters.h"
-#else
 #include "CupsPrinters.h"
-#endif
+#include "QtWindow.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -13,12 +9,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(KAVRO_VERSION));
   // Lets the desktop match the window to its menu entry and icon.
   QApplication::setDesktopFileName(QStringLiteral(KAVRO_APP_ID));
-#ifdef _WIN32
-  printing::WinspoolPrinters printers;
-#else
   printing::CupsPrinters printers;
-#endif
-  Form1 window(printers);
+  QtWindow window(printers);
   window.show();
   return app.exec();
 }

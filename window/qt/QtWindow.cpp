@@ -1,0 +1,239 @@
+#include "QtWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QSvgRenderer>
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+#include "Layout.h"
+
+// The resources of this library (window.qrc), which a static library has to
+// register itself; outside any namespace, as Q_INIT_RESOURCE requires.
+static void InitWindowResources() { Q_INIT_RESOURCE(window); }
+
+namespace {
+
+using window::ControlLayout;
+using window::Kind;
+
+// Layout twips to logical pixels (Qt scales those to the screen).
+int Pixels(int twips) { return twips / 15; }
+
+QString FromU16(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A colour value of the form 0x00BBGGRR.
+QColor Bgr(std::uint32_t value) { return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }
+
+QFont Arial(double points) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSizeF(points);
+  font.setWeight(QFont::Normal);
+  font.setItalic(false);
+  font.setUnderline(false);
+  font.setStrikeOut(false);
+  return font;
+}
+
+void SetBackground(QWidget* widget, std::uint32_t bgr) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, Bgr(bgr));
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
+
+class QtLabel : public window::Label {
+ public:
+  explicit QtLabel(QLabel* w) : w_(w) {}
+  void SetCaption(const std::u16string& text) override { w_->setText(FromU16(text)); }
+  void SetBackColor(std::uint32_t bgr) override { SetBackground(w_, bgr); }
+  void SetVisible(bool visible) override { w_->setVisible(visible); }
+
+ private:
+  QLabel* w_;
+};
+
+class QtButton : public window::CommandButton {
+ public:
+  explicit QtButton(QPushButton* w) : w_(w) {}
+  void SetEnabled(bool enabled) override { w_->setEnabled(enabled); }
+
+ private:
+  QPushButton* w_;
+};
+
+class QtList : public window::ListBox {
+ public:
+  explicit QtList(QListWidget* w) : w_(w) {}
+  void AddItem(const std::u16string& text) override { w_->addItem(FromU16(text)); }
+  void Clear() override { w_->clear(); }
+  void SetListIndex(int index) override {
+    if (index >= 0 && index < w_->count())
+      w_->setCurrentRow(index);
+    else
+      w_->clearSelection();
+  }
+  std::u16string Text() const override {
+    const QList<QListWidgetItem*> highlighted = w_->selectedItems();
+    return highlighted.isEmpty() ? std::u16string() : highlighted.front()->text().toStdU16String();
+  }
+  void SetVisible(bool visible) override { w_->setVisible(visible); }
+
+ private:
+  QListWidget* w_;
+};
+
+class QtCheck : public window::CheckBox {
+ public:
+  explicit QtCheck(QCheckBox* w) : w_(w) {}
+  int Value() const override { return w_->isChecked() ? 1 : 0; }
+
+ private:
+  QCheckBox* w_;
+};
+
+// The program's icon, drawn from its scalable picture at the sizes desktops
+// ask for; empty if the picture cannot be read.
+QIcon ProgramIcon() {
+  InitWindowResources();
+  QSvgRenderer picture(QStringLiteral(":/window/icon.svg"));
+  QIcon icon;
+  if (!picture.isValid()) return icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    picture.render(&painter);
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
+// Shows the busy pointer for as long as it lives, however its scope is left.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+template <class T>
+T& Named(std::map<std::string, std::unique_ptr<T>, std::less<>>& controls, std::string_view name) {
+  const auto found = controls.find(name);
+  if (found == controls.end()) throw std::out_of_range("no such control: " + std::string(name));
+  return *found->second;
+}
+
+}  // namespace
+
+QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidget(parent) {
+  setObjectName(FromU16(u"Form1"));
+  setWindowTitle(FromU16(window::kForm.caption));
+  setWindowIcon(ProgramIcon());
+  setFixedSize(Pixels(window::kForm.client_width), Pixels(window::kForm.client_height));
+
+  std::vector<std::pair<int, QWidget*>> focusable;
+  QPushButton* load = nullptr;
+  QPushButton* test = nullptr;
+  QCheckBox* show_tech = nullptr;
+  for (const ControlLayout& c : window::kControls) {
+    const QString text = FromU16(c.text);
+    QWidget* w = nullptr;
+    switch (c.kind) {
+      case Kind::Label: {
+        auto* label = new QLabel(text, this);
+        label->setTextFormat(Qt::PlainText);  // printer names are shown as they are, never as markup
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(c.wraps);
+        label->setFocusPolicy(Qt::NoFocus);
+        labels_.emplace(c.name, std::make_unique<QtLabel>(label));
+        w = label;
+        break;
+      }
+      case Kind::CommandButton: {
+        auto* button = new QPushButton(text, this);
+        buttons_.emplace(c.name, std::make_unique<QtButton>(button));
+        (c.name == "cmdTest" ? test : load) = button;
+        w = button;
+        break;
+      }
+      case Kind::ListBox: {
+        auto* list = new QListWidget(this);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        lists_.emplace(c.name, std::make_unique<QtList>(list));
+        if (c.name == "lstPrinters") printer_list_ = list;
+        w = list;
+        break;
+      }
+      case Kind::CheckBox: {
+        show_tech = new QCheckBox(text, this);
+        checks_.emplace(c.name, std::make_unique<QtCheck>(show_tech));
+        w = show_tech;
+        break;
+      }
+    }
+    w->setObjectName(QLatin1String(c.name.data(), static_cast<qsizetype>(c.name.size())));
+    w->setGeometry(Pixels(c.left), Pixels(c.top), Pixels(c.width), Pixels(c.height));
+    if (c.points > 0) w->setFont(Arial(c.points));
+    if (c.background != window::kDefaultColour) SetBackground(w, static_cast<std::uint32_t>(c.background));
+    w->setEnabled(c.enabled);
+    if (!c.tooltip.empty()) w->setToolTip(FromU16(c.tooltip));
+    if (!c.accessible_name.empty()) w->setAccessibleName(FromU16(c.accessible_name));
+    if (!c.accessible_description.empty()) w->setAccessibleDescription(FromU16(c.accessible_description));
+    if (w->focusPolicy() != Qt::NoFocus) focusable.emplace_back(c.tab_index, w);
+  }
+
+  // Tab order. The labels between these take no focus; disabled or hidden
+  // controls are skipped.
+  std::sort(focusable.begin(), focusable.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < focusable.size(); ++i) setTabOrder(focusable[i - 1].second, focusable[i].second);
+
+  form_ = std::make_unique<Form1>(static_cast<window::Controls&>(*this), services);
+  connect(load, &QPushButton::clicked, this, [this] { form_->cmdLoadPrinters_Click(); });
+  connect(test, &QPushButton::clicked, this, [this] {
+    const BusyCursor busy;
+    form_->cmdTest_Click();
+  });
+  connect(show_tech, &QCheckBox::clicked, this, [this] { form_->chkShowTech_Click(); });
+  // Anywhere inside the list, below the last entry too, a double-click is
+  // the list's double-click; so is Enter while the list has the focus.
+  printer_list_->viewport()->installEventFilter(this);
+  printer_list_->installEventFilter(this);
+
+  form_->Form_Load();
+  printer_list_->setFocus();
+}
+
+QtWindow::~QtWindow() = default;
+
+bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == printer_list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    form_->lstPrinters_DblClick();
+  } else if (watched == printer_list_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      form_->lstPrinters_DblClick();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+window::Label& QtWindow::LabelNamed(std::string_view name) { return Named(labels_, name); }
+window::CommandButton& QtWindow::ButtonNamed(std::string_view name) { return Named(buttons_, name); }
+window::ListBox& QtWindow::ListNamed(std::string_view name) { return Named(lists_, name); }
+window::CheckBox& QtWindow::CheckNamed(std::string_view name) { return Named(checks_, name); }
