@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 install_packages
 build build -DKAVRO_WITH_TESTS=OFF -DKAVRO_SANITIZE=OFF
 
-program=build/window/KAVRO_TEST_PRINTERS
+program=build/window/qt/KAVRO_TEST_PRINTERS
 
 if lpstat -r 2>/dev/null | grep -q "scheduler is running"; then
   echo "Using this machine's CUPS scheduler."

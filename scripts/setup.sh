@@ -4,7 +4,7 @@ PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libgl1
   fonts-liberation xvfb xauth dpkg-dev desktop-file-utils appstream cups-ipp-utils avahi-daemon dbus valgrind"
 
 # For the Windows build and its tests under wine (64-bit only).
-WINDOWS_PACKAGES="mingw-w64 wine wine64"
+WINDOWS_PACKAGES="mingw-w64 wine wine64 librsvg2-bin icoutils"
 
 # install_packages [MORE-PACKAGES...]
 install_packages() {

@@ -25,7 +25,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 build build -DKAVRO_WITH_TESTS=ON -DKAVRO_SANITIZE=OFF
 run_tests "Tests" build
 
-build build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DKAVRO_WITH_WINDOW=OFF -DKAVRO_WITH_TESTS=ON
+build build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DKAVRO_WITH_TESTS=ON
 run_tests "Windows tests under wine" build-windows
 
 echo "== All tests passed"

@@ -1,0 +1,85 @@
+#!/bin/bash
+# Makes docs/window-windows.png, the README's picture of the Windows program:
+# the real KAVRO_TEST_PRINTERS.exe, cross-built with mingw-w64, shown by wine
+# on a virtual X display, over a private scheduler with the sample queues.
+# It is worked with the keyboard as a user would: load the printers, choose
+# Office with Enter, test it, show the technical view. Everything it starts
+# lives in one temporary folder, which it removes again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/setup.sh
+# shellcheck disable=SC2086
+install_packages $WINDOWS_PACKAGES imagemagick xdotool fonts-wine
+cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build-windows -j"$(nproc)" --target KAVRO_TEST_PRINTERS
+program=$PWD/build-windows/window/win32/KAVRO_TEST_PRINTERS.exe
+
+dir=$(mktemp -d /tmp/kavro-shot.XXXXXX)
+export CUPS_SERVER=$dir/cups/cups.sock CUPS_SERVERROOT=$dir/cups/etc HOME=$dir/home
+export WINEPREFIX=$dir/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+xvfb=""
+cleanup() {
+  [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  scripts/private-cupsd.sh stop "$dir/cups" >/dev/null 2>&1 || true
+  rm -rf -- "$dir"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+mkdir -p "$HOME"
+scripts/private-cupsd.sh start "$dir/cups"
+sample_queues
+
+# A virtual display of its own; wine draws its own window frames in a
+# virtual desktop, as Windows would.
+display=:$((90 + RANDOM % 400))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+wineboot -i </dev/null >"$dir/wine.log" 2>&1
+wine explorer /desktop=shot,800x600 "$program" </dev/null >>"$dir/wine.log" 2>&1 &
+# Until the desktop shows, then give it the keyboard.
+desktop=""
+for _ in $(seq 100); do
+  desktop=$(xdotool search --name "shot - Wine desktop" 2>/dev/null | head -1) && [ -n "$desktop" ] && break
+  sleep 0.1
+done
+[ -n "$desktop" ] || { echo "wine's desktop did not show" >&2; exit 1; }
+# Until the program's window is drawn on it: then the desktop's top-left
+# corner is no longer the desktop's colour.
+for _ in $(seq 100); do
+  corner=$(import -window "$desktop" -crop 1x1+2+2 -format '%[pixel:p{0,0}]' info: 2>/dev/null || true)
+  bottom=$(import -window "$desktop" -crop 1x1+797+597 -format '%[pixel:p{0,0}]' info: 2>/dev/null || true)
+  [ -n "$corner" ] && [ "$corner" != "$bottom" ] && break
+  sleep 0.2
+done
+sleep 1
+xdotool windowfocus --sync "$desktop"
+
+# One key at a time, each given time to take effect (the first list and
+# the test wait on the scheduler).
+key() {
+  for k in "$@"; do
+    xdotool key "$k"
+    sleep 2
+  done
+}
+key Tab space        # Get available printers
+key shift+Tab Return # Office, the first entry, chosen with Enter
+key shift+Tab space  # Test Printer, now enabled
+key shift+Tab space  # Show technical info, last in the tab order
+
+mkdir -p docs
+import -window "$desktop" "$dir/desktop.png"
+# The desktop around the window is of one colour: keep the window alone.
+background=$(convert "$dir/desktop.png" -format '%[pixel:p{799,599}]' info:)
+convert "$dir/desktop.png" -bordercolor "$background" -border 1 -trim +repage docs/window-windows.png
+# The verdict must be on it: "Printer Ready" on light green.
+if ! convert docs/window-windows.png -format %c histogram:info: | grep -qi '#80FF80'; then
+  echo "the picture shows no verdict of Office: the window did not take the keys" >&2
+  exit 1
+fi
+echo "wrote docs/window-windows.png ($(identify -format '%wx%h' docs/window-windows.png))"

@@ -1,0 +1,475 @@
+#include "Win32Window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <exception>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+
+#include "NamedAccessible.h"
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"KavroTestPrinter";
+constexpr int kFirstControlId = 100;
+constexpr UINT_PTR kSubclassId = 1;
+// A fixed frame: the layout does not follow the window's size.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+std::u16string Utf16(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
+
+COLORREF Colour(std::uint32_t bgr) { return static_cast<COLORREF>(bgr & 0x00FFFFFF); }
+
+int Scaled(int twips, unsigned dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
+
+// Functions of newer Windows versions, where the system has them.
+template <class Function>
+Function User32(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+unsigned WindowDpi(HWND hwnd) {
+  static const auto get_dpi = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  if (get_dpi != nullptr) {
+    const UINT dpi = get_dpi(hwnd);
+    if (dpi != 0) return dpi;
+  }
+  HDC dc = GetDC(hwnd);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(hwnd, dc);
+  return dpi > 0 ? static_cast<unsigned>(dpi) : 96;
+}
+
+// The window rectangle whose client area is `width` x `height` at `dpi`.
+SIZE FrameFor(int width, int height, DWORD style, DWORD ex_style, unsigned dpi) {
+  static const auto adjust = User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  RECT r{0, 0, width, height};
+  if (adjust == nullptr || !adjust(&r, style, FALSE, ex_style, dpi)) AdjustWindowRectEx(&r, style, FALSE, ex_style);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// The font a control that sets none of its own shows: the system's message font.
+HFONT MessageFont(unsigned dpi) {
+  static const auto metrics_for_dpi = User32<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>("SystemParametersInfoForDpi");
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  if (metrics_for_dpi == nullptr ||
+      !metrics_for_dpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) {
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+      return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  }
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+HFONT Arial(double points, unsigned dpi) {
+  const int height = -MulDiv(static_cast<int>(points * 100 + 0.5), static_cast<int>(dpi), 7200);
+  return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial");
+}
+
+// Shows the wait cursor for as long as it lives, however its scope is left.
+class BusyCursor {
+ public:
+  BusyCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~BusyCursor() { SetCursor(previous_); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
+};
+
+}  // namespace
+
+class Win32Window::Win32Label : public window::Label {
+ public:
+  explicit Win32Label(HWND hwnd) : hwnd_(hwnd) {}
+  ~Win32Label() override {
+    if (brush_ != nullptr) DeleteObject(brush_);
+  }
+  void SetCaption(const std::u16string& text) override { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+  void SetBackColor(std::uint32_t bgr) override {
+    if (brush_ != nullptr) DeleteObject(brush_);
+    colour_ = Colour(bgr);
+    brush_ = CreateSolidBrush(*colour_);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+  }
+  void SetVisible(bool visible) override { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+
+  // Colours the label's device context; null where the label keeps the window's colour.
+  HBRUSH Paint(HDC dc) const {
+    if (!colour_) return nullptr;
+    SetBkColor(dc, *colour_);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    return brush_;
+  }
+
+ private:
+  HWND hwnd_;
+  std::optional<COLORREF> colour_;
+  HBRUSH brush_ = nullptr;
+};
+
+class Win32Window::Win32Button : public window::CommandButton {
+ public:
+  explicit Win32Button(HWND hwnd) : hwnd_(hwnd) {}
+  void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+
+ private:
+  HWND hwnd_;
+};
+
+class Win32Window::Win32List : public window::ListBox {
+ public:
+  explicit Win32List(HWND hwnd) : hwnd_(hwnd) {}
+  void AddItem(const std::u16string& text) override {
+    const LRESULT added = SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    if (added == LB_ERR || added == LB_ERRSPACE) throw std::runtime_error("the list box takes no more entries");
+  }
+  void Clear() override { SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0); }
+  void SetListIndex(int index) override {
+    const LRESULT count = SendMessageW(hwnd_, LB_GETCOUNT, 0, 0);
+    SendMessageW(hwnd_, LB_SETCURSEL, index >= 0 && index < count ? index : -1, 0);
+  }
+  std::u16string Text() const override {
+    const LRESULT index = SendMessageW(hwnd_, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR) return {};
+    const LRESULT length = SendMessageW(hwnd_, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(hwnd_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
+    return Utf16(text);
+  }
+  void SetVisible(bool visible) override { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+
+ private:
+  HWND hwnd_;
+};
+
+class Win32Window::Win32Check : public window::CheckBox {
+ public:
+  explicit Win32Check(HWND hwnd) : hwnd_(hwnd) {}
+  int Value() const override { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
+
+ private:
+  HWND hwnd_;
+};
+
+Win32Window::Win32Window(printing::PrinterServices& services, HINSTANCE instance) {
+  INITCOMMONCONTROLSEX common{sizeof(common), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&common);
+
+  WNDCLASSEXW wc{};
+  if (!GetClassInfoExW(instance, kClassName, &wc)) {
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    if (RegisterClassExW(&wc) == 0) throw std::runtime_error("cannot register the window class");
+  }
+
+  window_ = CreateWindowExW(0, kClassName, Wide(window::kForm.caption).c_str(), kStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+  if (window_ == nullptr) throw std::runtime_error("cannot create the window");
+  CreateControls(instance);
+  Scale(WindowDpi(window_));
+  const SIZE frame = FrameFor(Scaled(window::kForm.client_width, dpi_), Scaled(window::kForm.client_height, dpi_),
+                              kStyle, 0, dpi_);
+  SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  form_ = std::make_unique<Form1>(static_cast<window::Controls&>(*this), services);
+  Raise(&Form1::Form_Load);
+}
+
+Win32Window::~Win32Window() {
+  if (window_ != nullptr) {
+    // Destroyed by its owner rather than closed by the user: the program goes on.
+    closing_by_owner_ = true;
+    DestroyWindow(window_);  // the tooltip, which the window owns, with it
+  }
+  for (auto& [points, font] : fonts_) DeleteObject(font);
+}
+
+void Win32Window::CreateControls(HINSTANCE instance) {
+  // Created in tab order, which is the order Tab visits them in.
+  std::vector<const window::ControlLayout*> order;
+  for (const window::ControlLayout& c : window::kControls) order.push_back(&c);
+  std::sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->tab_index < b->tab_index; });
+
+  controls_.reserve(order.size());
+  for (const window::ControlLayout* c : order) {
+    const wchar_t* window_class = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD ex_style = 0;
+    switch (c->kind) {
+      case window::Kind::Label:
+        // Texts such as printer names are shown as they are: no "&" marks an access key.
+        style |= SS_NOTIFY | SS_NOPREFIX | (c->wraps ? SS_LEFT : SS_LEFTNOWORDWRAP);
+        break;
+      case window::Kind::CommandButton:
+        window_class = L"BUTTON";
+        style |= WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+      case window::Kind::CheckBox:
+        window_class = L"BUTTON";
+        style |= WS_TABSTOP | BS_AUTOCHECKBOX;
+        break;
+      case window::Kind::ListBox:
+        window_class = L"LISTBOX";
+        style |= WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+        ex_style = WS_EX_CLIENTEDGE;
+        break;
+    }
+    if (!c->enabled) style |= WS_DISABLED;
+    const int id = kFirstControlId + static_cast<int>(controls_.size());
+    HWND hwnd = CreateWindowExW(ex_style, window_class, Wide(c->text).c_str(), style, 0, 0, 0, 0, window_,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (hwnd == nullptr) throw std::runtime_error("cannot create control " + std::string(c->name));
+    Placed placed{c, hwnd, nullptr, nullptr, nullptr, nullptr};
+    switch (c->kind) {
+      case window::Kind::Label:
+        placed.label = std::make_unique<Win32Label>(hwnd);
+        if (c->background != window::kDefaultColour)
+          placed.label->SetBackColor(static_cast<std::uint32_t>(c->background));
+        break;
+      case window::Kind::CommandButton:
+        placed.button = std::make_unique<Win32Button>(hwnd);
+        break;
+      case window::Kind::ListBox:
+        placed.list = std::make_unique<Win32List>(hwnd);
+        break;
+      case window::Kind::CheckBox:
+        placed.check = std::make_unique<Win32Check>(hwnd);
+        break;
+    }
+    controls_.push_back(std::move(placed));
+    SetWindowSubclass(hwnd, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  }
+
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
+  for (const Placed& p : controls_) {
+    if (p.layout->tooltip.empty() || tooltip_ == nullptr) continue;
+    std::wstring tip = Wide(p.layout->tooltip);
+    TOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = window_;
+    info.uId = reinterpret_cast<UINT_PTR>(p.hwnd);
+    info.lpszText = tip.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  }
+}
+
+void Win32Window::Scale(unsigned dpi) {
+  dpi_ = dpi;
+  std::map<double, HFONT> fonts;
+  for (const Placed& p : controls_) {
+    const double points = p.layout->points;
+    if (fonts.count(points) == 0) fonts[points] = points > 0 ? Arial(points, dpi) : MessageFont(dpi);
+    SetWindowPos(p.hwnd, nullptr, Scaled(p.layout->left, dpi), Scaled(p.layout->top, dpi),
+                 Scaled(p.layout->width, dpi), Scaled(p.layout->height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(p.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts[points]), TRUE);
+  }
+  for (auto& [points, font] : fonts_) DeleteObject(font);
+  fonts_ = std::move(fonts);
+}
+
+void Win32Window::Show(int show_command) {
+  ShowWindow(window_, show_command);
+  UpdateWindow(window_);
+  focus_ = Control("lstPrinters");
+  SetFocus(focus_);
+}
+
+HWND Win32Window::Control(std::string_view name) const {
+  const Placed* p = Find(name);
+  return p != nullptr ? p->hwnd : nullptr;
+}
+
+const Win32Window::Placed* Win32Window::Find(std::string_view name) const {
+  for (const Placed& p : controls_)
+    if (p.layout->name == name) return &p;
+  return nullptr;
+}
+
+const Win32Window::Placed* Win32Window::Find(HWND hwnd) const {
+  for (const Placed& p : controls_)
+    if (p.hwnd == hwnd) return &p;
+  return nullptr;
+}
+
+void Win32Window::Raise(void (Form1::*handler)()) {
+  try {
+    ((*form_).*handler)();
+  } catch (const std::exception& e) {
+    std::cerr << "KAVRO_TEST_PRINTERS: " << e.what() << '\n';
+  }
+}
+
+LRESULT CALLBACK Win32Window::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->window_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+  return self->OnMessage(message, wparam, lparam);
+}
+
+LRESULT Win32Window::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND: {
+      if (HIWORD(wparam) != BN_CLICKED || form_ == nullptr) break;
+      const Placed* p = Find(reinterpret_cast<HWND>(lparam));
+      if (p == nullptr) break;
+      // A disabled button takes no click, whatever sends one.
+      if (!IsWindowEnabled(p->hwnd)) return 0;
+      if (p->layout->name == "cmdLoadPrinters") {
+        Raise(&Form1::cmdLoadPrinters_Click);
+      } else if (p->layout->name == "cmdTest") {
+        const BusyCursor busy;
+        Raise(&Form1::cmdTest_Click);
+      } else if (p->layout->name == "chkShowTech") {
+        Raise(&Form1::chkShowTech_Click);
+      }
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC: {
+      const Placed* p = Find(reinterpret_cast<HWND>(lparam));
+      if (p != nullptr && p->label != nullptr)
+        if (HBRUSH brush = p->label->Paint(reinterpret_cast<HDC>(wparam))) return reinterpret_cast<LRESULT>(brush);
+      break;
+    }
+    case WM_ACTIVATE:
+      // Like a dialog, the window keeps its focused control while inactive.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window_, focus)) focus_ = focus;
+      } else if (focus_ != nullptr && IsWindowVisible(focus_) && IsWindowEnabled(focus_)) {
+        SetFocus(focus_);
+        return 0;
+      }
+      break;
+    case WM_DPICHANGED: {
+      Scale(HIWORD(wparam));
+      const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_DESTROY:
+      // Closing the window ends the program.
+      if (!closing_by_owner_) PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+LRESULT CALLBACK Win32Window::ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                          DWORD_PTR self) {
+  auto* owner = reinterpret_cast<Win32Window*>(self);
+  const Placed* p = owner->Find(hwnd);
+  if (p == nullptr) return DefSubclassProc(hwnd, message, wparam, lparam);
+  return owner->HandleControl(*p, message, wparam, lparam);
+}
+
+LRESULT Win32Window::HandleControl(const Placed& control, UINT message, WPARAM wparam, LPARAM lparam) {
+  HWND hwnd = control.hwnd;
+  const bool printer_list = control.layout->name == "lstPrinters";
+  switch (message) {
+    case WM_GETOBJECT:
+      if (static_cast<LONG>(lparam) == OBJID_CLIENT &&
+          !(control.layout->accessible_name.empty() && control.layout->accessible_description.empty())) {
+        if (LRESULT named = NamedClientObject(hwnd, wparam, Wide(control.layout->accessible_name),
+                                              Wide(control.layout->accessible_description)))
+          return named;
+      }
+      break;
+    case WM_LBUTTONDBLCLK:
+      if (!printer_list) break;
+      {
+        // Anywhere inside the list, below the last entry too, a double-click
+        // is the list's double-click.
+        const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+        Raise(&Form1::lstPrinters_DblClick);
+        return result;
+      }
+    case WM_GETDLGCODE:
+      // Enter belongs to the printer list while it has the focus.
+      if (printer_list && lparam != 0) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lparam);
+        if ((msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_RETURN)
+          return DefSubclassProc(hwnd, message, wparam, lparam) | DLGC_WANTMESSAGE;
+      }
+      break;
+    case WM_KEYDOWN:
+      if (printer_list && wparam == VK_RETURN) {
+        Raise(&Form1::lstPrinters_DblClick);
+        return 0;
+      }
+      break;
+    case WM_CHAR:
+      if (printer_list && wparam == VK_RETURN) return 0;  // no beep
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, ControlProc, kSubclassId);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+int Win32Window::RunMessageLoop(HWND window) {
+  MSG msg;
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+    if (got == -1) return 1;
+    if (IsDialogMessageW(window, &msg)) continue;  // Tab, Shift+Tab and the arrows between controls
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+window::Label& Win32Window::LabelNamed(std::string_view name) {
+  const Placed* p = Find(name);
+  if (p == nullptr || p->label == nullptr) throw std::out_of_range("no such label: " + std::string(name));
+  return *p->label;
+}
+
+window::CommandButton& Win32Window::ButtonNamed(std::string_view name) {
+  const Placed* p = Find(name);
+  if (p == nullptr || p->button == nullptr) throw std::out_of_range("no such button: " + std::string(name));
+  return *p->button;
+}
+
+window::ListBox& Win32Window::ListNamed(std::string_view name) {
+  const Placed* p = Find(name);
+  if (p == nullptr || p->list == nullptr) throw std::out_of_range("no such list box: " + std::string(name));
+  return *p->list;
+}
+
+window::CheckBox& Win32Window::CheckNamed(std::string_view name) {
+  const Placed* p = Find(name);
+  if (p == nullptr || p->check == nullptr) throw std::out_of_range("no such check box: " + std::string(name));
+  return *p->check;
+}

@@ -1,0 +1,87 @@
+// The window drawn with Windows' own controls: the controls of the layout,
+// scaled to the window's DPI, with Form1 handling their events.
+#pragma once
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Controls.h"
+#include "Form1.h"
+#include "Layout.h"
+#include "PrinterServices.h"
+// <windows.h> last: it defines macros of the names of some of the layer's.
+#include <windows.h>
+
+class Win32Window : private window::Controls {
+ public:
+  // Creates the window, hidden, with its controls, and loads it.
+  Win32Window(printing::PrinterServices& services, HINSTANCE instance);
+  ~Win32Window() override;
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
+
+  // Shows the window with the focus in the printer list.
+  void Show(int show_command);
+
+  HWND Handle() const { return window_; }
+  // The control called `name` in the layout; null if there is none.
+  HWND Control(std::string_view name) const;
+  Form1& Form() { return *form_; }
+  unsigned Dpi() const { return dpi_; }
+  // The tooltip control that shows the controls' tips.
+  HWND Tooltip() const { return tooltip_; }
+
+  // Runs the program's message loop until the window is closed; returns the
+  // program's exit code.
+  static int RunMessageLoop(HWND window);
+
+ private:
+  class Win32Label;
+  class Win32Button;
+  class Win32List;
+  class Win32Check;
+  struct Placed {
+    const window::ControlLayout* layout;
+    HWND hwnd;
+    std::unique_ptr<Win32Label> label;
+    std::unique_ptr<Win32Button> button;
+    std::unique_ptr<Win32List> list;
+    std::unique_ptr<Win32Check> check;
+  };
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                      DWORD_PTR self);
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleControl(const Placed& control, UINT message, WPARAM wparam, LPARAM lparam);
+  void CreateControls(HINSTANCE instance);
+  // Places the window's client area and every control for `dpi`, with fonts of that size.
+  void Scale(unsigned dpi);
+  // Raises an event of Form1; a failure inside it is reported, never thrown
+  // through the system's code.
+  void Raise(void (Form1::*handler)());
+  const Placed* Find(std::string_view name) const;
+  const Placed* Find(HWND hwnd) const;
+
+  window::Label& LabelNamed(std::string_view name) override;
+  window::CommandButton& ButtonNamed(std::string_view name) override;
+  window::ListBox& ListNamed(std::string_view name) override;
+  window::CheckBox& CheckNamed(std::string_view name) override;
+
+  HWND window_ = nullptr;
+  HWND tooltip_ = nullptr;
+  bool closing_by_owner_ = false;
+  HWND focus_ = nullptr;  // the control to give the focus back to
+  unsigned dpi_ = 96;
+  std::vector<Placed> controls_;
+  std::map<double, HFONT> fonts_;  // by point size; 0: the system's message font
+  std::unique_ptr<Form1> form_;
+};
