@@ -16,6 +16,7 @@
 #include "DeviceCheck.h"
 #include "Watchdog.h"
 #include "Text.h"
+#include "UsbPresence.h"
 
 namespace printing {
 namespace {
@@ -299,9 +300,15 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
   if (type & CUPS_PRINTER_FAX) attributes |= PRINTER_ATTRIBUTE_FAX;
   bool offline = PrinterState(a) == IPP_PSTATE_STOPPED || !IsAcceptingJobs(a);
   // The scheduler keeps a queue idle until a job fails on it: ask a network
-  // device itself, when the scheduler runs here and so sees the same network.
+  // device itself, when the scheduler runs here and so sees the same network,
+  // and look for a USB printer on this machine's bus.
   if (device && SchedulerIsLocal()) {
-    const DeviceState checked = CheckDevice(*device, kDeviceCheckTimeout);
+    const UsbPresence usb = FindUsbPrinter(*device, sysfs_root_);
+    DeviceState checked;
+    if (usb == UsbPresence::NotUsb)
+      checked = CheckDevice(*device, kDeviceCheckTimeout);
+    else if (usb == UsbPresence::Absent)
+      checked.kind = DeviceState::Unreachable;
     if (checked.kind == DeviceState::Unreachable) {
       offline = true;
       status |= PRINTER_STATUS_OFFLINE;

@@ -3,6 +3,8 @@
 // scheduler is bounded.
 #pragma once
 #include <chrono>
+#include <filesystem>
+#include <utility>
 
 #include "PrinterServices.h"
 
@@ -17,11 +19,18 @@ class CupsPrinters : public PrinterServices {
   // Longest time spent asking a queue's network device itself.
   static constexpr std::chrono::milliseconds kDeviceCheckTimeout{2000};
 
+  // `sysfs_root` is where the kernel shows its devices: "/sys", or a tree in
+  // its layout for tests.
+  explicit CupsPrinters(std::filesystem::path sysfs_root = "/sys") : sysfs_root_(std::move(sysfs_root)) {}
+
   PrinterCollection Printers() override;
 
  protected:
   std::int32_t Open(std::int32_t handle, const std::u16string& name) override;
   std::int32_t Describe(std::int32_t handle, const std::u16string& name, Record& record) override;
+
+ private:
+  std::filesystem::path sysfs_root_;
 };
 
 }  // namespace printing

@@ -9,8 +9,10 @@
 #include <QTest>
 
 #include <memory>
+#include <string>
 
 #include "CupsPrinters.h"
+#include "FakeUsbBus.h"
 #include "QtWindow.h"
 #include "PrivateScheduler.h"
 
@@ -58,8 +60,12 @@ class SchedulerWindowTest : public ::testing::Test {
     return out;
   }
 
+  // The scheduler's folder holds the USB bus the window sees, which has no
+  // bus until a test makes one there.
+  static std::string SysfsRoot() { return scheduler->Dir() + "/sys"; }
+
   static cupstest::PrivateScheduler* scheduler;
-  printing::CupsPrinters printers;
+  printing::CupsPrinters printers{SysfsRoot()};
   std::unique_ptr<QtWindow> window;
 };
 
@@ -116,6 +122,42 @@ TEST_F(SchedulerWindowTest, AQueueDeletedAfterListingIsNotFound) {
   EXPECT_EQ(Text("lblResult"), "Printer Not available");
   EXPECT_EQ(Text("lblLongResult"), "Cannot find printer driver in Windows");
   EXPECT_EQ(Listed("List1"), technical);  // left as the last test left it
+}
+
+TEST_F(SchedulerWindowTest, AUsbQueueIsReadyOnlyWhileItsPrinterIsPluggedIn) {
+  usbtest::FakeUsbBus bus(SysfsRoot());
+  usbtest::FakeUsbDevice laser;
+  laser.port = "1-1";
+  laser.manufacturer = "Hewlett-Packard";
+  laser.product = "HP LaserJet P1005";
+  laser.serial = "BC0H4NS";
+  laser.ieee1284_id = "MFG:Hewlett-Packard;MDL:HP LaserJet P1005;CMD:ACL,ZJS,PJL;CLS:PRINTER;";
+  bus.Plug(laser);
+  scheduler->Run("lpadmin -p Laser -E -v 'usb://HP/LaserJet%20P1005?serial=BC0H4NS'");
+  scheduler->Run("lpadmin -p Deskjet -E -v 'usb://HP/Deskjet%202540%20series?serial=CN3AK2KG0V05ZM'");
+  Load();
+
+  Choose("Laser");
+  Test();
+  EXPECT_EQ(Text("lblResult"), "Printer Ready");
+  EXPECT_EQ(Text("Label1"), "0000001000000");
+  EXPECT_EQ(Listed("List1").at(18), "Buffer No. 18  Buffer Value 0");
+
+  Choose("Deskjet");  // never plugged in
+  Test();
+  EXPECT_EQ(Text("lblResult"), "Printer Not Ready (at this time)");
+  EXPECT_EQ(Text("lblLongResult"), "Printer driver found and accessed OK");
+  EXPECT_EQ(Text("Label1"), "0010001000000");                          // work offline (1024), local (64)
+  EXPECT_EQ(Listed("List1").at(18), "Buffer No. 18  Buffer Value 128");  // offline
+
+  bus.Unplug("1-1");
+  Choose("Laser");
+  Test();
+  EXPECT_EQ(Text("lblResult"), "Printer Not Ready (at this time)");
+  EXPECT_EQ(Listed("List1").at(18), "Buffer No. 18  Buffer Value 128");
+  EXPECT_EQ(window->Probe().PrinterInfo.PortName, u"usb://HP/LaserJet%20P1005?serial=BC0H4NS");
+
+  scheduler->Run("lpadmin -x Laser && lpadmin -x Deskjet");
 }
 
 // Last, as it stops the scheduler.
