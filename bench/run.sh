@@ -1,7 +1,8 @@
 #!/bin/bash
 # Measures loading the printer list and one printer test against a private
 # scheduler with 1, 100 and 1000 queues, beside lpstat on the same scheduler,
-# and the program's peak memory with 1000 printers listed.
+# the program's peak memory with 1000 printers listed, and the time to look
+# for a usb queue's printer on the bus.
 #   bench/run.sh [BUILD-DIR] [RUNS]
 set -eu
 cd "$(dirname "$0")/.."
@@ -54,3 +55,11 @@ peak=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private/runtime" \
   /usr/bin/time -f '%M' "$build/tests/window/qt/grab_window" "$private/window.png" 2>&1 >/dev/null | tail -1)
 echo
 echo "Peak resident memory of the window with 1000 printers listed: $((peak / 1024)) MiB ($peak KiB)"
+
+# Looking for a usb queue's printer: a full pass over a desk's bus in the
+# kernel's layout (when the printer is absent), and one that finds it.
+read -r _ entries _ present _ absent _ sys < <("$build/bench/usb_bench" 1001)
+if [ "$sys" = none ]; then here="no USB bus"; else here="$sys µs"; fi
+echo
+echo "Looking for a USB printer over a fake bus of $entries entries (median of 1001): found in $present µs," \
+  "a full pass $absent µs; on this machine's /sys: $here"

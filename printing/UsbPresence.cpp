@@ -1,7 +1,9 @@
 #include "UsbPresence.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
 #include <initializer_list>
 #include <optional>
 #include <system_error>
@@ -93,16 +95,19 @@ Parsed Parse(const std::string& uri, Wanted& wanted) {
 }
 
 // The text of a sysfs attribute without the newline that ends it; nothing
-// when it is missing, not a file or cannot be read.
+// when it is missing, not a file or cannot be read. (Not blocking: nothing
+// under /sys waits, and what is not a file there must not hold a test.)
 std::optional<std::string> Attribute(const fs::path& file) {
-  std::error_code error;
-  if (!fs::is_regular_file(file, error)) return std::nullopt;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
+  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
   std::string text(4096, '\0');  // the most a sysfs attribute holds
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) return std::nullopt;
-  text.resize(static_cast<std::size_t>(in.gcount()));
+  std::size_t length = 0;
+  ssize_t got = 0;
+  while (length < text.size() && (got = read(fd, text.data() + length, text.size() - length)) > 0)
+    length += static_cast<std::size_t>(got);
+  close(fd);
+  if (got < 0) return std::nullopt;
+  text.resize(length);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (text.empty()) return std::nullopt;
   return text;
