@@ -155,7 +155,7 @@ TEST_F(SchedulerWindowTest, AUsbQueueIsReadyOnlyWhileItsPrinterIsPluggedIn) {
   Test();
   EXPECT_EQ(Text("lblResult"), "Printer Not Ready (at this time)");
   EXPECT_EQ(Listed("List1").at(18), "Buffer No. 18  Buffer Value 128");
-  EXPECT_EQ(window->Probe().PrinterInfo.PortName, u"usb://HP/LaserJet%20P1005?serial=BC0H4NS");
+  EXPECT_EQ(window->Form().Probe().PrinterInfo.PortName, u"usb://HP/LaserJet%20P1005?serial=BC0H4NS");
 
   scheduler->Run("lpadmin -x Laser && lpadmin -x Deskjet");
 }
