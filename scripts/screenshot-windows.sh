@@ -10,8 +10,7 @@ cd "$(dirname "$0")/.."
 . scripts/setup.sh
 # shellcheck disable=SC2086
 install_packages $WINDOWS_PACKAGES imagemagick xdotool fonts-wine
-cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build-windows -j"$(nproc)" --target KAVRO_TEST_PRINTERS
+scripts/build-windows.sh
 program=$PWD/build-windows/window/win32/KAVRO_TEST_PRINTERS.exe
 
 dir=$(mktemp -d /tmp/kavro-shot.XXXXXX)
