@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
 # shellcheck disable=SC2086
-install_packages $WINDOWS_PACKAGES imagemagick xdotool fonts-wine
+install_packages $WINDOWS_PACKAGES imagemagick xdotool
 scripts/build-windows.sh
 program=$PWD/build-windows/window/win32/KAVRO_TEST_PRINTERS.exe
 
