@@ -1,5 +1,5 @@
-// The Windows API as the printer layer's Windows code uses it. Include it
-// after the project's own headers: <windows.h> defines macros of the same
+// The Windows API as the project's Windows code uses it (the printer layer
+// and the Win32 window). Include it after the project's own headers: <windows.h> defines macros of the same
 // names as some of theirs (ERROR_SUCCESS, RtlMoveMemory, ...).
 #pragma once
 #ifndef NOMINMAX

@@ -2,13 +2,7 @@
 // object for it, with a name and a description of the program's own where the
 // control's text does not say what it is (a list box has no caption).
 #pragma once
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "WindowsApi.h"
 #include <oleacc.h>
 
 #include <string>

@@ -1,12 +1,6 @@
 // The window drawn with Windows' own controls: the controls of the layout,
 // scaled to the window's DPI, with Form1 handling their events.
 #pragma once
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <map>
 #include <memory>
 #include <string>
@@ -17,8 +11,7 @@
 #include "Form1.h"
 #include "Layout.h"
 #include "PrinterServices.h"
-// <windows.h> last: it defines macros of the names of some of the layer's.
-#include <windows.h>
+#include "WindowsApi.h"  // last
 
 class Win32Window : private window::Controls {
  public:
