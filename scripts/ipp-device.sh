@@ -6,6 +6,12 @@
 #   ipp-device.sh start DIR PORT   start them; the printer is ipp://localhost:PORT/ipp/print
 #   ipp-device.sh kill DIR         kill the printer at once, as if unplugged
 #   ipp-device.sh stop DIR         stop them all again
+#
+# DIR is made by "start" inside a folder that must exist. Each program runs
+# under scripts/supervise and ends with the process that KAVRO_OWNER names
+# (by default the caller of "start"), however that ends; so does a "start"
+# still under way. The machine's own D-Bus and avahi are never used: clients
+# reach the private bus with DBUS_SYSTEM_BUS_ADDRESS=unix:path=DIR/bus.sock.
 set -eu
 
 usage() {
@@ -14,15 +20,28 @@ usage() {
 }
 [ $# -ge 2 ] || usage
 action=$1
-mkdir -p "$2"
+here=$(cd "$(dirname "$0")" && pwd)
+export KAVRO_OWNER=${KAVRO_OWNER:-$PPID}
+if [ "$action" = start ] && [ "${KAVRO_SUPERVISED:-}" != 1 ]; then
+  KAVRO_SUPERVISED=1 exec "$here/supervise" --owner "$KAVRO_OWNER" -- "$0" "$@"
+fi
+if [ ! -d "$2" ]; then
+  [ "$action" = start ] || exit 0 # nothing was started there
+  # One level only: a folder removed meanwhile is not made again.
+  mkdir "$2"
+fi
 dir=$(cd "$2" && pwd)
+cd "$dir"
 
-# Starts a program in the background and records its pid as DIR/NAME.pid.
+# Starts a program under the supervisor; DIR/NAME.pid is the program's pid,
+# DIR/NAME.supervisor.pid its supervisor's.
 launch() {
   local name=$1
   shift
-  "$@" </dev/null >>"$dir/$name.log" 2>&1 &
-  echo $! >"$dir/$name.pid"
+  rm -f "$name.pid"
+  "$here/supervise" --owner "$KAVRO_OWNER" --pidfile "$dir/$name.pid" -- "$@" \
+    </dev/null >>"$dir/$name.log" 2>&1 &
+  echo $! >"$name.supervisor.pid"
 }
 
 # Waits (at most 10 s) until a command succeeds.
@@ -39,24 +58,31 @@ await() {
   done
 }
 
+# Whether `pid` is the supervisor of program NAME of this folder.
+supervising() {
+  [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null | grep -qF -- "--pidfile $dir/$2.pid "
+}
+
+# Stops program NAME through its supervisor, which ends with it.
 stop_one() {
-  local pidfile=$dir/$1.pid pid tries=0
-  [ -s "$pidfile" ] || return 0
-  pid=$(cat "$pidfile")
-  kill -TERM "$pid" 2>/dev/null || true
-  while kill -0 "$pid" 2>/dev/null && [ $tries -lt 20 ]; do
-    sleep 0.05
-    tries=$((tries + 1))
-  done
-  kill -KILL "$pid" 2>/dev/null || true
-  rm -f "$pidfile"
+  local file=$dir/$1.supervisor.pid pid tries=0
+  [ -s "$file" ] || return 0
+  pid=$(cat "$file")
+  if supervising "$pid" "$1"; then
+    kill -TERM "$pid" 2>/dev/null || true
+    while supervising "$pid" "$1" && [ $tries -lt 200 ]; do # 10 s
+      sleep 0.05
+      tries=$((tries + 1))
+    done
+  fi
+  rm -f "$file" "$dir/$1.pid"
 }
 
 start() {
   [ $# -eq 1 ] || usage
   local port=$1
   PATH=$PATH:/usr/sbin:/sbin
-  cat >"$dir/bus.conf" <<EOF
+  cat >bus.conf <<EOF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
@@ -71,7 +97,7 @@ start() {
   </policy>
 </busconfig>
 EOF
-  cat >"$dir/avahi.conf" <<EOF
+  cat >avahi.conf <<EOF
 [server]
 use-ipv4=yes
 use-ipv6=no
@@ -84,24 +110,25 @@ publish-hinfo=no
 publish-workstation=no
 publish-addresses=no
 EOF
-  # avahi keeps one pid file for the whole machine: where the machine's own
-  # avahi-daemon runs, the printer registers with that one instead.
-  if ! avahi-daemon --check 2>/dev/null; then
-    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/bus.sock"
-    launch dbus dbus-daemon --config-file="$dir/bus.conf" --nofork
-    await test -S "$dir/bus.sock"
-    launch avahi avahi-daemon --no-drop-root --no-chroot --no-rlimits -f "$dir/avahi.conf"
-    await grep -q "Server startup complete" "$dir/avahi.log"
-  fi
-  mkdir -p "$dir/spool"
+  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/bus.sock"
+  launch dbus dbus-daemon --config-file="$dir/bus.conf" --nofork
+  await test -S bus.sock
+  # avahi keeps its pid file and socket in /run/avahi-daemon, the machine's
+  # own: in a mount namespace of its own, a folder of DIR stands for /run.
+  mkdir -p run
+  launch avahi unshare --mount --propagation private \
+    sh -c 'mount --bind "$1" /run && mkdir -p /run/avahi-daemon && shift && exec "$@"' sh "$dir/run" \
+    avahi-daemon --no-drop-root --no-chroot --no-rlimits -f "$dir/avahi.conf"
+  await grep -q "Server startup complete" avahi.log
+  mkdir -p spool
   launch ippeveprinter ippeveprinter -p "$port" -n localhost -d "$dir/spool" -s 12 "Test Device"
   await ipptool -T 2 "ipp://localhost:$port/ipp/print" get-printer-attributes.test
 }
 
 kill_printer() {
   [ $# -eq 0 ] || usage
-  [ -s "$dir/ippeveprinter.pid" ] && kill -KILL "$(cat "$dir/ippeveprinter.pid")" 2>/dev/null || true
-  rm -f "$dir/ippeveprinter.pid"
+  [ -s ippeveprinter.pid ] && kill -KILL "$(cat ippeveprinter.pid)" 2>/dev/null || true
+  stop_one ippeveprinter
 }
 
 stop() {

@@ -3,8 +3,14 @@
 # only over the unix socket DIR/cups.sock (no TCP port) and never reads the
 # machine's own /etc/cups.
 #
-#   private-cupsd.sh start DIR   lay out DIR, start cupsd, wait until it answers
+#   private-cupsd.sh start DIR   lay out DIR (which must exist), start cupsd,
+#                                wait until it answers
 #   private-cupsd.sh stop DIR    stop the cupsd started in DIR
+#
+# cupsd runs under scripts/supervise and ends with the process that
+# KAVRO_OWNER names (by default the caller of "start"), however that ends;
+# so does a "start" still under way. The folder is the caller's: this script
+# never makes or removes DIR itself, only what lies inside it.
 #
 # A DIR/etc/printers.conf written before "start" is kept: it sets queue states
 # that no command makes (State Stopped, Reason offline-report, Accepting No).
@@ -24,13 +30,23 @@ action=$1
 [ -n "$2" ] || usage
 case $action in start | stop) ;; *) usage ;; esac
 
-if [ "$action" = stop ] && [ ! -d "$2" ]; then
-  exit 0 # nothing was started there
+if [ ! -d "$2" ]; then
+  [ "$action" = stop ] && exit 0 # nothing was started there
+  echo "$0: $2: no such folder" >&2
+  exit 1
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+export KAVRO_OWNER=${KAVRO_OWNER:-$PPID}
+# A start under way ends with the owner too.
+if [ "$action" = start ] && [ "${KAVRO_SUPERVISED:-}" != 1 ]; then
+  KAVRO_SUPERVISED=1 exec "$here/supervise" --owner "$KAVRO_OWNER" -- "$0" "$@"
 fi
 # Absolute, so that the configuration does not depend on the caller's folder.
-mkdir -p "$2"
 dir=$(cd "$2" && pwd)
+# Inside DIR from here on: should it be removed meanwhile, nothing makes it again.
+cd "$dir"
 pidfile=$dir/cupsd.pid
+supervisor=$dir/cupsd.supervisor.pid
 socket=$dir/cups.sock
 case $dir in
   *[[:space:]]*)
@@ -62,9 +78,8 @@ running() {
 }
 
 layout() {
-  mkdir -p "$dir/etc/ppd" "$dir/etc/ssl" "$dir/spool/tmp" "$dir/cache" "$dir/state/certs" \
-    "$dir/log" "$dir/home"
-  chmod 1777 "$dir/spool/tmp"
+  mkdir -p etc/ppd etc/ssl spool/tmp cache state/certs log home
+  chmod 1777 spool/tmp
   cat >"$dir/etc/cupsd.conf" <<EOF
 Listen $socket
 LogLevel warn
@@ -117,11 +132,22 @@ start() {
   command -v cupsd >/dev/null || PATH=$PATH:/usr/sbin:/sbin
   command -v cupsd >/dev/null || { echo "$0: cupsd not found" >&2; exit 1; }
   layout
-  rm -f "$socket" "$pidfile"
+  rm -f "$socket" "$pidfile" "$supervisor"
   # Closed standard input and output: the caller may wait on them.
-  cupsd -f -c "$dir/etc/cupsd.conf" -s "$dir/etc/cups-files.conf" \
+  "$here/supervise" --owner "$KAVRO_OWNER" --pidfile "$pidfile" -- \
+    cupsd -f -c "$dir/etc/cupsd.conf" -s "$dir/etc/cups-files.conf" \
     </dev/null >>"$dir/log/cupsd.out" 2>&1 &
-  echo $! >"$pidfile"
+  echo $! >"$supervisor"
+  local tries=0
+  until [ -s "$pidfile" ]; do
+    if ! kill -0 "$(cat "$supervisor")" 2>/dev/null || [ $tries -ge 200 ]; then
+      echo "$0: cupsd did not start; its log:" >&2
+      cat "$dir/log/cupsd.out" >&2 || true
+      exit 1
+    fi
+    sleep 0.05
+    tries=$((tries + 1))
+  done
   # lpstat -r exits 0 either way, so read what it says; and it waits as long
   # as a silent scheduler lets it, so bound each try too.
   local deadline=$(($(date +%s) + 10))
@@ -141,28 +167,29 @@ start() {
   done
 }
 
+# Whether `pid` is the supervisor of this folder's cupsd.
+supervising() {
+  [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null | grep -qF -- "--pidfile $pidfile "
+}
+
+# Stops cupsd through its supervisor, which gives it 5 s after SIGTERM before
+# SIGKILL and ends with it.
 stop() {
-  [ -s "$pidfile" ] || return 0
-  local pid
-  pid=$(cat "$pidfile")
-  if alive "$pid"; then
+  local pid tries=0
+  if [ -s "$supervisor" ] && supervising "$(cat "$supervisor")"; then
+    pid=$(cat "$supervisor")
     kill -TERM "$pid" 2>/dev/null || true
-    local tries=0
-    while alive "$pid" && [ $tries -lt 100 ]; do # 5 s
+    while supervising "$pid" && [ $tries -lt 200 ]; do # 10 s
       sleep 0.05
       tries=$((tries + 1))
     done
-    if alive "$pid"; then
-      echo "$0: cupsd $pid did not stop within 5 s; killing it" >&2
-      kill -KILL "$pid" 2>/dev/null || true
-      tries=0
-      while alive "$pid" && [ $tries -lt 40 ]; do
-        sleep 0.05
-        tries=$((tries + 1))
-      done
-    fi
   fi
-  rm -f "$pidfile"
+  # A cupsd whose supervisor is gone (it never should be).
+  if [ -s "$pidfile" ] && alive "$(cat "$pidfile")"; then
+    echo "$0: cupsd $(cat "$pidfile") outlived its supervisor; killing it" >&2
+    kill -KILL "$(cat "$pidfile")" 2>/dev/null || true
+  fi
+  rm -f "$pidfile" "$supervisor"
 }
 
 "$action"

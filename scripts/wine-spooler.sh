@@ -3,14 +3,20 @@
 # inside DIR, over a private CUPS scheduler in DIR/cups. wine's spooler lists
 # the scheduler's queues as its printers.
 #
-#   wine-spooler.sh start DIR   scheduler with the sample queues, a new wine
-#                               profile, a persistent wineserver
+#   wine-spooler.sh start DIR   make DIR, a scheduler with the sample queues,
+#                               a new wine profile, a persistent wineserver
 #   wine-spooler.sh stop DIR    stop the wineserver and the scheduler, and
 #                               remove DIR
 #
+# DIR, the wineserver and the scheduler run under scripts/supervise and end
+# with the process that KAVRO_OWNER names, by default the caller of "start"
+# (CTest, for its fixture), however that ends.
+#
 # Programs reach it with
 #   CUPS_SERVER=DIR/cups/cups.sock CUPS_SERVERROOT=DIR/cups/etc HOME=DIR/home
-#   WINEPREFIX=DIR/prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+#   WINEPREFIX=DIR/prefix TMPDIR=DIR/tmp WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+# (Debian's wineserver keeps its socket in a new folder under TMPDIR, and
+# leaves that folder behind when it ends.)
 set -eu
 
 usage() {
@@ -21,48 +27,112 @@ usage() {
 action=$1
 case $action in start | stop) ;; *) usage ;; esac
 here=$(cd "$(dirname "$0")" && pwd)
-
-if [ "$action" = stop ] && [ ! -d "$2" ]; then
-  exit 0 # nothing was started there
+export KAVRO_OWNER=${KAVRO_OWNER:-$PPID}
+if [ "$action" = start ] && [ "${KAVRO_SUPERVISED:-}" != 1 ]; then
+  KAVRO_SUPERVISED=1 exec "$here/supervise" --owner "$KAVRO_OWNER" -- "$0" "$@"
 fi
-mkdir -p "$2"
-dir=$(cd "$2" && pwd)
+
+case $2 in
+  /*) dir=$2 ;;
+  *) dir=$PWD/$2 ;;
+esac
+keeper=$dir/keeper.pid
 
 export CUPS_SERVER=$dir/cups/cups.sock CUPS_SERVERROOT=$dir/cups/etc HOME=$dir/home
-export WINEPREFIX=$dir/prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 # No window of wine's may reach a display.
 unset DISPLAY WAYLAND_DISPLAY
+prefix=$dir/prefix
+# Only wine's programs have the profile in their environment: its supervisor
+# ends every process that has (wine's services start sessions of their own).
+wine_env() {
+  env WINEPREFIX="$prefix" TMPDIR="$dir/tmp" "$@"
+}
+# For the supervisor, which must not have it.
+wine_env=(env WINEPREFIX="$prefix" TMPDIR="$dir/tmp")
+
+# Whether `pid` is a supervisor of this folder: its keeper, or the one of
+# its wineserver.
+supervising() {
+  [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null | grep -qF -- " $2 "
+}
+
+# Sends SIGTERM to the supervisor whose pid FILE holds and waits (at most
+# 10 s) until it has ended what it supervises.
+stop_supervisor() {
+  local file=$1 mark=$2 pid tries=0
+  [ -s "$file" ] || return 0
+  pid=$(cat "$file")
+  if supervising "$pid" "$mark"; then
+    kill -TERM "$pid" 2>/dev/null || true
+    while supervising "$pid" "$mark" && [ $tries -lt 200 ]; do
+      sleep 0.05
+      tries=$((tries + 1))
+    done
+  fi
+  rm -f "$file"
+}
 
 stop() {
-  [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null || true
+  [ -d "$dir" ] || return 0
+  # Ends wine's programs too.
+  stop_supervisor "$dir/wineserver.supervisor.pid" "--pidfile $dir/wineserver.pid"
   "$here/private-cupsd.sh" stop "$dir/cups"
+  # The keeper removes the folder; a folder without one (left by a machine
+  # that went down) is removed here.
+  stop_supervisor "$keeper" "--folder $dir"
+  rm -rf -- "$dir"
+}
+
+# A wineserver in the foreground, so that its supervisor can end it. It is
+# ready once its socket is there (in the folder under TMPDIR that the profile
+# names, then one named after the device and inode of the profile), and no
+# wine program then starts one of its own.
+wineserver_start() {
+  local server tries=0
+  server=server-$(stat -c %D "$prefix")-$(printf %x "$(stat -c %i "$prefix")")
+  rm -f "$prefix/wineserver" # of a server that has ended
+  "$here/supervise" --owner "$KAVRO_OWNER" --pidfile "$dir/wineserver.pid" \
+    --environ "WINEPREFIX=$prefix" -- "${wine_env[@]}" wineserver -f -p </dev/null >>"$dir/wineserver.log" 2>&1 &
+  echo $! >"$dir/wineserver.supervisor.pid"
+  until [ -s "$prefix/wineserver" ] && [ -S "$dir/tmp/$(cat "$prefix/wineserver")/$server/socket" ]; do
+    kill -0 $! 2>/dev/null && [ $tries -lt 200 ] || { echo "$0: wineserver did not start" >&2; exit 1; }
+    sleep 0.05
+    tries=$((tries + 1))
+  done
 }
 
 if [ "$action" = stop ]; then
   stop
-  # The profile is of this run alone.
-  [ "$dir" != / ] && rm -rf -- "$dir"
   exit 0
 fi
 
 stop
-rm -rf "$dir/prefix" "$dir/home"
-mkdir -p "$dir/home"
+"$here/supervise" --owner "$KAVRO_OWNER" --folder "$dir" </dev/null >/dev/null 2>&1 &
+tries=0
+until [ -d "$dir" ]; do
+  kill -0 $! 2>/dev/null && [ $tries -lt 200 ] || { echo "$0: cannot make $dir" >&2; exit 1; }
+  sleep 0.05
+  tries=$((tries + 1))
+done
+echo $! >"$keeper"
+cd "$dir"
+mkdir cups home prefix tmp
 "$here/private-cupsd.sh" start "$dir/cups"
 . "$here/setup.sh"
 sample_queues
 # A queue of the tests' own, whose attributes they change in the profile.
 lpadmin -p Workroom -E -v file:///dev/null -D "Café corner"
 
-# A profile of its own. Its first start lists the scheduler's queues as
-# wine's printers.
-wineboot -i </dev/null >"$dir/wineboot.log" 2>&1
+# A profile of its own, served by a wineserver that no wine program starts
+# on its own. Its first start lists the scheduler's queues as wine's printers.
+wineserver_start
+wine_env wineboot -i </dev/null >wineboot.log 2>&1
 # The null graphics driver: nothing to draw on, nothing to wait for.
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>"$dir/wineboot.log" 2>&1
-wineserver -k
-# One wineserver for all the tests, rather than one started by each; it
-# puts itself in the background.
-wineserver -p </dev/null >/dev/null 2>&1
-ready=$(wine cmd /c echo ready </dev/null 2>/dev/null | tr -d '\r')
+wine_env wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>wineboot.log 2>&1
+# A new wineserver, which reads the profile as it now is: one for all the tests.
+stop_supervisor "$dir/wineserver.supervisor.pid" "--pidfile $dir/wineserver.pid"
+wineserver_start
+ready=$(wine_env wine cmd /c echo ready </dev/null 2>/dev/null | tr -d '\r')
 echo "wine spooler in $dir: $ready"
 [ "$ready" = ready ]

@@ -1,23 +1,35 @@
 #include "PrivateScheduler.h"
 
 #include <cups/cups.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #ifndef KAVRO_PRIVATE_CUPSD
 #error "KAVRO_PRIVATE_CUPSD must name scripts/private-cupsd.sh"
 #endif
+#ifndef KAVRO_SUPERVISE
+#error "KAVRO_SUPERVISE must name scripts/supervise"
+#endif
+
+extern char** environ;
 
 namespace cupstest {
 namespace {
@@ -33,20 +45,60 @@ std::string Quoted(const std::string& text) {
   return out + "'";
 }
 
-std::string MakeTempDir() {
+// A folder name of this process's own under TMPDIR (else /tmp).
+std::string NewFolderName() {
   const char* tmp = std::getenv("TMPDIR");
   std::string base = tmp && *tmp ? tmp : "/tmp";
   // A unix socket path must stay short; a long TMPDIR would break it.
   if (base.size() > 60) base = "/tmp";
-  std::string pattern = base + "/kavro-cups-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (mkdtemp(buffer.data()) == nullptr)
-    throw std::runtime_error("cannot make a folder like " + pattern + ": " + std::strerror(errno));
-  return buffer.data();
+  static std::atomic<unsigned> count{0};
+  static const std::string alphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  std::string tag;
+  for (int i = 0; i < 6; ++i) tag += alphabet[random() % alphabet.size()];
+  return base + "/kavro-cups-" + std::to_string(getpid()) + "-" + std::to_string(count++) + "-" + tag;
 }
 
 }  // namespace
+
+std::string OwnerEnvironment() { return "KAVRO_OWNER=" + std::to_string(getpid()); }
+
+FolderKeeper::FolderKeeper() : dir_(NewFolderName()) {
+  const std::string owner = std::to_string(getpid());
+  const char* argv[] = {KAVRO_SUPERVISE, "--owner", owner.c_str(), "--folder", dir_.c_str(), nullptr};
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  const int spawned = posix_spawn(&pid_, KAVRO_SUPERVISE, &files, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&files);
+  if (spawned != 0) throw std::runtime_error(std::string("cannot run " KAVRO_SUPERVISE ": ") + std::strerror(spawned));
+  // The keeper makes the folder once it watches this process.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!std::filesystem::is_directory(dir_)) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      throw std::runtime_error("the keeper of " + dir_ + " ended before making it");
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      End();
+      throw std::runtime_error("the keeper did not make " + dir_ + " within 30 s");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+FolderKeeper::~FolderKeeper() { End(); }
+
+void FolderKeeper::End() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+}
 
 void PointClientsAt(const std::string& server, const std::string& server_root,
                     const std::string& home) {
@@ -60,7 +112,7 @@ void PointClientsAt(const std::string& server, const std::string& server_root,
   cupsSetServer(nullptr);
 }
 
-PrivateScheduler::PrivateScheduler() : dir_(MakeTempDir()) {
+PrivateScheduler::PrivateScheduler() : dir_(folder_.Dir()) {
   std::filesystem::create_directories(ServerRoot());
   std::filesystem::create_directories(Home());
   UseEnvironment();
@@ -72,8 +124,7 @@ PrivateScheduler::~PrivateScheduler() {
   } catch (const std::exception& e) {
     std::fprintf(stderr, "PrivateScheduler: %s\n", e.what());
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
+  // The folder goes with its keeper.
 }
 
 void PrivateScheduler::WritePrintersConf(const std::string& text) {
@@ -131,7 +182,7 @@ std::string PrivateScheduler::Output(const std::string& command) const {
 
 int PrivateScheduler::Execute(const std::string& command, std::string& output,
                               bool merge_stderr) const {
-  const std::string full = "export CUPS_SERVER=" + Quoted(Socket()) +
+  const std::string full = "export " + OwnerEnvironment() + " CUPS_SERVER=" + Quoted(Socket()) +
                            " CUPS_SERVERROOT=" + Quoted(ServerRoot()) + " HOME=" + Quoted(Home()) +
                            " PATH=\"$PATH:/usr/sbin:/sbin\"\nunset LPDEST PRINTER\n{ " + command +
                            "\n}" + (merge_stderr ? " 2>&1" : "") + " </dev/null";

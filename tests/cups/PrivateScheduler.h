@@ -18,12 +18,43 @@
 // (now missing) socket, so a stray libcups call finds no scheduler rather than
 // the machine's.
 //
+// Everything a PrivateScheduler starts, and its folder, end with the test
+// program however it ends (killed, aborted, crashed): the folder has a
+// keeper (scripts/supervise) that removes it once the program is gone, and
+// the scripts run every program under the same supervisor, owned by this
+// process (KAVRO_OWNER).
+//
 // MuteScheduler is a socket that takes connections and never answers.
 #pragma once
+#include <sys/types.h>
+
 #include <chrono>
 #include <string>
 
 namespace cupstest {
+
+// "KAVRO_OWNER=<this process>": what the fixture scripts end with.
+std::string OwnerEnvironment();
+
+// A new folder under TMPDIR (else /tmp) that lives no longer than this
+// process: a supervisor makes it, and removes it with all it holds when this
+// process ends, however it ends, or when the keeper is destroyed.
+class FolderKeeper {
+ public:
+  // Returns once the folder is there; throws std::runtime_error otherwise.
+  FolderKeeper();
+  ~FolderKeeper();
+  FolderKeeper(const FolderKeeper&) = delete;
+  FolderKeeper& operator=(const FolderKeeper&) = delete;
+
+  const std::string& Dir() const { return dir_; }
+  pid_t Pid() const { return pid_; }
+
+ private:
+  void End();
+  std::string dir_;
+  pid_t pid_ = -1;
+};
 
 // Sets CUPS_SERVER, CUPS_SERVERROOT and HOME (and unsets LPDEST and PRINTER,
 // which would name a default of their own), and makes the calling thread's
@@ -33,7 +64,7 @@ void PointClientsAt(const std::string& server, const std::string& server_root,
 
 class PrivateScheduler {
  public:
-  // Makes the folder (under TMPDIR, else /tmp) and points the environment at it.
+  // Makes the folder (a FolderKeeper's) and points the environment at it.
   PrivateScheduler();
   // Stops the scheduler and removes the folder.
   ~PrivateScheduler();
@@ -72,6 +103,7 @@ class PrivateScheduler {
  private:
   int Execute(const std::string& command, std::string& output, bool merge_stderr) const;
 
+  FolderKeeper folder_;
   std::string dir_;
   bool running_ = false;
   std::chrono::milliseconds start_duration_{0};
