@@ -12,8 +12,14 @@ runs=${2:-11}
 install_packages
 [ -n "${KAVRO_BENCH_NO_BUILD:-}" ] || build "$build" -DKAVRO_WITH_TESTS=ON -DKAVRO_SANITIZE=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
-private=$(mktemp -d /tmp/kavro-bench.XXXXXX)
-trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "$private"' EXIT INT TERM
+# The schedulers and the folder end with this script, however it ends
+# (scripts/supervise); the traps only make it sooner.
+private_folder kavro-bench
+private=$folder
+trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "$private"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+export KAVRO_OWNER=$$
 export CUPS_SERVER="$private/cups.sock" CUPS_SERVERROOT="$private/etc" HOME="$private/home"
 
 # Median wall time in milliseconds of RUNS runs of a command.

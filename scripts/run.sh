@@ -10,12 +10,20 @@ build build -DKAVRO_WITH_TESTS=OFF -DKAVRO_SANITIZE=OFF
 
 program=build/window/qt/KAVRO_TEST_PRINTERS
 
-if lpstat -r 2>/dev/null | grep -q "scheduler is running"; then
+# What this script starts (a private scheduler, a virtual display) and its
+# folder end with it, however it ends (scripts/supervise).
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# lpstat waits as long as a scheduler that takes connections and never
+# answers lets it.
+if timeout 5 lpstat -r 2>/dev/null | grep -q "scheduler is running"; then
   echo "Using this machine's CUPS scheduler."
 else
-  private=$(mktemp -d /tmp/kavro-cups.XXXXXX)
-  trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "$private"' EXIT INT TERM
-  scripts/private-cupsd.sh start "$private"
+  private_folder kavro-cups
+  private=$folder
+  trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "$private"' EXIT
+  KAVRO_OWNER=$$ scripts/private-cupsd.sh start "$private"
   export CUPS_SERVER="$private/cups.sock" CUPS_SERVERROOT="$private/etc" HOME="$private/home"
   sample_queues
   echo "No CUPS scheduler answers on this machine: started a private one in $private"
@@ -23,8 +31,13 @@ else
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display: the window opens on a virtual X display (xvfb-run), where nobody can see it."
-  xvfb-run -a "$program"
-else
-  "$program"
+  private_folder kavro-display
+  virtual_display "$folder"
+  # Qt's runtime folder too, rather than one of its own under /tmp.
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    mkdir -m 700 "$folder/runtime"
+    export XDG_RUNTIME_DIR="$folder/runtime"
+  fi
+  echo "No display: the window opens on a virtual X display ($DISPLAY), where nobody can see it."
 fi
+"$program"

@@ -7,9 +7,14 @@ cd "$(dirname "$0")/.."
 . scripts/setup.sh
 install_packages
 build build -DKAVRO_WITH_TESTS=ON -DKAVRO_SANITIZE=OFF
-private=$(mktemp -d /tmp/kavro-cups.XXXXXX)
-trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "$private"' EXIT INT TERM
-scripts/private-cupsd.sh start "$private"
+# The scheduler and its folder end with this script, however it ends
+# (scripts/supervise); the traps only make it sooner.
+private_folder kavro-cups
+private=$folder
+trap 'scripts/private-cupsd.sh stop "$private" >/dev/null 2>&1 || true; rm -rf "$private"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+KAVRO_OWNER=$$ scripts/private-cupsd.sh start "$private"
 export CUPS_SERVER="$private/cups.sock" CUPS_SERVERROOT="$private/etc" HOME="$private/home"
 sample_queues
 mkdir -p docs "$private/runtime" && chmod 700 "$private/runtime"

@@ -1,7 +1,8 @@
 # Sourced by the run and test scripts: installs what building, running and
 # testing need on Debian, skipping what is there already.
 PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libgl1-mesa-dev libcups2-dev cups
-  fonts-liberation xvfb xauth dpkg-dev desktop-file-utils appstream cups-ipp-utils avahi-daemon dbus valgrind"
+  fonts-liberation xvfb xauth dpkg-dev desktop-file-utils appstream cups-ipp-utils avahi-daemon dbus valgrind
+  python3 util-linux"
 
 # For the Windows build and its tests under wine (64-bit only).
 WINDOWS_PACKAGES="mingw-w64 wine wine64 librsvg2-bin icoutils"
@@ -38,4 +39,47 @@ sample_queues() {
   lpadmin -p Rejecting -E -v file:///dev/null -D "Not accepting jobs"
   cupsreject Rejecting
   lpadmin -d Office
+}
+
+# private_folder NAME: makes a new folder NAME.XXXXXX under TMPDIR (else
+# /tmp) and sets `folder` to it. It lives no longer than the shell that
+# calls this: scripts/supervise (KAVRO_SUPERVISE names it, if not run from
+# the top folder) removes it when that shell ends, however it ends.
+private_folder() {
+  folder=$(mktemp -u "${TMPDIR:-/tmp}/$1.XXXXXX")
+  "${KAVRO_SUPERVISE:-scripts/supervise}" --owner $$ --folder "$folder" </dev/null >/dev/null 2>&1 &
+  while [ ! -d "$folder" ]; do
+    kill -0 $! 2>/dev/null || { echo "cannot make $folder" >&2; return 1; }
+    sleep 0.02
+  done
+}
+
+# virtual_display FOLDER: starts Xvfb on a free display under
+# scripts/supervise, ending with this shell, and sets DISPLAY and
+# XAUTHORITY for it (its cookie in FOLDER/Xauthority).
+virtual_display() {
+  _x=$1
+  : >"$_x/Xauthority"
+  _cookie=$(mcookie)
+  # The server reads its cookies at start; the client's entry names the
+  # display it chose.
+  xauth -q -f "$_x/Xauthority.server" add :0 . "$_cookie" 2>/dev/null
+  rm -f "$_x/display"
+  "${KAVRO_SUPERVISE:-scripts/supervise}" --owner $$ -- \
+    sh -c 'exec Xvfb -displayfd 3 -nolisten tcp -auth "$1/Xauthority.server" 3>"$1/display"' sh "$_x" \
+    </dev/null >>"$_x/Xvfb.log" 2>&1 &
+  _tries=0
+  until [ -s "$_x/display" ]; do
+    if ! kill -0 $! 2>/dev/null || [ $_tries -ge 500 ]; then
+      echo "Xvfb did not start:" >&2
+      cat "$_x/Xvfb.log" >&2
+      return 1
+    fi
+    sleep 0.02
+    _tries=$((_tries + 1))
+  done
+  DISPLAY=:$(cat "$_x/display")
+  XAUTHORITY=$_x/Xauthority
+  export DISPLAY XAUTHORITY
+  xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$_cookie" 2>/dev/null
 }

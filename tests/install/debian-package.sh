@@ -6,7 +6,12 @@
 #   debian-package.sh BUILD-DIR PROGRAM APP-ID VERSION
 set -eu
 build=$1 program=$2 id=$3 version=$4
-work=$(mktemp -d /tmp/kavro-package.XXXXXX)
+# A folder that goes with this script, however it ends.
+scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
+KAVRO_SUPERVISE=$scripts/supervise
+. "$scripts/setup.sh"
+private_folder kavro-package
+work=$folder
 trap 'rm -rf "$work"' EXIT
 fail() {
   echo "FAIL: $*" >&2

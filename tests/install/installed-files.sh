@@ -6,7 +6,12 @@
 #   installed-files.sh BUILD-DIR PROGRAM APP-ID
 set -eu
 build=$1 program=$2 id=$3
-root=$(mktemp -d /tmp/kavro-install.XXXXXX)
+# A folder that goes with this script, however it ends.
+scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
+KAVRO_SUPERVISE=$scripts/supervise
+. "$scripts/setup.sh"
+private_folder kavro-install
+root=$folder
 trap 'rm -rf "$root"' EXIT
 fail() {
   echo "FAIL: $*" >&2
