@@ -3,19 +3,42 @@
 # a build with AddressSanitizer and UndefinedBehaviorSanitizer, where any
 # report fails the test. Then cross-builds the parts without Qt for 64-bit
 # Windows and runs their tests under wine. The tests start what they need
-# themselves (private CUPS schedulers, Qt's offscreen platform, wine).
+# themselves (private CUPS schedulers, Qt's offscreen platform, wine). Last,
+# it checks that none of what they started is still running and that they
+# left no folder behind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
 # shellcheck disable=SC2086
 install_packages $WINDOWS_PACKAGES
 
+# The tests' temporary folders are made in one of this run's own.
+private_folder kavro-test
+run=$folder
+# The wine fixture's folder, named after the build folder (tests/CMakeLists.txt).
+wine_dir=/tmp/kavro-wine-$(printf '%s' "$PWD/build-windows" | md5sum | cut -c1-12)
+
 summary=""
+failed=""
 # run_tests TITLE BUILD-DIR: runs the build's tests and keeps CTest's count.
 run_tests() {
   echo "== $1"
-  ctest --test-dir "$2" --output-on-failure -j"$(nproc)" | tee "$2/ctest.out"
+  TMPDIR=$run ctest --test-dir "$2" --output-on-failure -j"$(nproc)" | tee "$2/ctest.out" || failed+=" $2"
   summary+="$1: $(grep -E 'tests passed|tests failed out of' "$2/ctest.out" | tail -1)"$'\n'
+}
+
+# Fails, naming them, if processes started from the build folders or with
+# this run's folders, or folders of the tests, are still there.
+nothing_left() {
+  echo "== Nothing left behind"
+  local left
+  if ! left=$(scripts/leftovers --wait 30 --empty "$run" --absent "$wine_dir" "$run" "$wine_dir" \
+    --command "$PWD/build/" --command "$PWD/build-sanitized/" --command "$PWD/build-windows/"); then
+    echo "The tests left behind:"
+    echo "$left"
+    exit 1
+  fi
+  echo "no process and no folder of the tests is left"
 }
 
 build build-sanitized -DKAVRO_SANITIZE=ON -DKAVRO_WITH_TESTS=ON
@@ -28,5 +51,11 @@ run_tests "Tests" build
 build build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DKAVRO_WITH_TESTS=ON
 run_tests "Windows tests under wine" build-windows
 
+nothing_left
+if [ -n "$failed" ]; then
+  echo "== Tests failed in:$failed"
+  printf '%s' "$summary"
+  exit 1
+fi
 echo "== All tests passed"
 printf '%s' "$summary"
