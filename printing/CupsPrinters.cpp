@@ -14,7 +14,6 @@
 
 #include "CupsStatus.h"
 #include "DeviceCheck.h"
-#include "Watchdog.h"
 #include "Text.h"
 #include "UsbPresence.h"
 
@@ -31,26 +30,51 @@ struct IppDelete {
 };
 using Response = std::unique_ptr<ipp_t, IppDelete>;
 
+struct AddressListFree {
+  void operator()(http_addrlist_t* list) const { httpAddrFreeList(list); }
+};
+
 // A connection to the scheduler that the environment names, null when none
-// can be made in time. Every answer on it must come within the answer
+// can be made in time (its name looked up and the connection made within
+// the connect timeout). Every answer on it must come within the answer
 // timeout: at that deadline the connection is shut down, however far the
 // answer has got. (libcups' own read timeout doubles the time it takes to
 // read a long answer.)
 struct Scheduler {
   Connection http;
-  std::unique_ptr<Watchdog> watchdog;
+  std::unique_ptr<Alarm> alarm;
   explicit operator bool() const { return http != nullptr; }
   http_t* get() const { return http.get(); }
 };
 
-Scheduler Connect() {
-  const auto connect_ms = static_cast<int>(CupsPrinters::kConnectTimeout.count());
+Scheduler Connect(Bounds& bounds) {
+  const Deadline connecting(CupsPrinters::kConnectTimeout);
+  const std::string server = cupsServer();
+  const int port = ippPort();
+  std::unique_ptr<http_addrlist_t, AddressListFree> addresses;
+  if (server.empty() || server[0] != '/') {
+    // Numbers only, which libcups takes without a lookup of its own; it
+    // tries them all, as it does the addresses it looks up itself.
+    http_addrlist_t* tail = nullptr;
+    for (const std::string& address : Resolve(server, port, connecting, bounds)) {
+      http_addrlist_t* more = httpAddrGetList(address.c_str(), AF_UNSPEC, std::to_string(port).c_str());
+      if (more == nullptr) continue;
+      if (tail == nullptr)
+        addresses.reset(more);
+      else
+        tail->next = more;
+      for (tail = more; tail->next != nullptr; tail = tail->next) {
+      }
+    }
+    if (!addresses) return {};
+  }
   Scheduler s;
-  s.http.reset(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, connect_ms, nullptr));
+  s.http.reset(httpConnect2(server.c_str(), port, addresses.get(), AF_UNSPEC, cupsEncryption(), 1,
+                            connecting.LeftMilliseconds(), nullptr));
   cupsSetPasswordCB2(NoPassword, nullptr);
   if (s.http)
-    s.watchdog = std::make_unique<Watchdog>(std::chrono::steady_clock::now() + CupsPrinters::kAnswerTimeout,
-                                            s.http.get());
+    s.alarm = std::make_unique<Alarm>(Deadline(CupsPrinters::kAnswerTimeout),
+                                      [fd = httpGetFd(s.http.get())] { shutdown(fd, SHUT_RDWR); });
   return s;
 }
 
@@ -238,7 +262,7 @@ bool SchedulerIsLocal() {
 
 PrinterCollection CupsPrinters::Printers() {
   std::vector<PrinterObject> items;
-  Scheduler http = Connect();
+  Scheduler http = Connect(bounds_);
   std::vector<Destination> dests;
   if (http && Destinations(http.get(), dests)) {
     for (const Destination& d : dests)
@@ -250,7 +274,7 @@ PrinterCollection CupsPrinters::Printers() {
 std::int32_t CupsPrinters::Open(std::int32_t /*handle*/, const std::u16string& name) {
   std::string queue, instance;
   SplitName(name, queue, instance);
-  Scheduler http = Connect();
+  Scheduler http = Connect(bounds_);
   if (!http) return RPC_S_SERVER_UNAVAILABLE;
   std::int32_t error = ERROR_SUCCESS;
   if (!QueueAttributes(http.get(), queue, {"printer-name"}, error)) return error;
@@ -265,7 +289,7 @@ std::int32_t CupsPrinters::Open(std::int32_t /*handle*/, const std::u16string& n
 std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16string& name, Record& record) {
   std::string queue, instance;
   SplitName(name, queue, instance);
-  Scheduler http = Connect();
+  Scheduler http = Connect(bounds_);
   if (!http) return RPC_S_SERVER_UNAVAILABLE;
   std::int32_t error = ERROR_SUCCESS;
   Response attrs = QueueAttributes(http.get(), queue,
@@ -306,7 +330,7 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
     const UsbPresence usb = FindUsbPrinter(*device, sysfs_root_);
     DeviceState checked;
     if (usb == UsbPresence::NotUsb)
-      checked = CheckDevice(*device, kDeviceCheckTimeout);
+      checked = CheckDevice(*device, kDeviceCheckTimeout, bounds_);
     else if (usb == UsbPresence::Absent)
       checked.kind = DeviceState::Unreachable;
     if (checked.kind == DeviceState::Unreachable) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "Bounded.h"
 #include "PrinterServices.h"
 
 namespace printing {
@@ -31,6 +32,9 @@ class CupsPrinters : public PrinterServices {
 
  private:
   std::filesystem::path sysfs_root_;
+  // The name lookups and DNS-SD resolutions given up on; joined by the time
+  // the backend is gone.
+  Bounds bounds_;
 };
 
 }  // namespace printing

@@ -2,90 +2,42 @@
 
 #include <cups/cups.h>
 #include <netdb.h>
-#include <signal.h>
 #include <sys/socket.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <cstring>
-#include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "CupsStatus.h"
-#include "Watchdog.h"
 
 namespace printing {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+}  // namespace
 
-int MillisecondsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
+std::vector<std::string> Resolve(const std::string& host, int port, const Deadline& deadline, Bounds& bounds) {
+  auto addresses = bounds.Run<std::vector<std::string>>(
+      deadline,
+      [host, service = std::to_string(port)] {
+        std::vector<std::string> found;
+        addrinfo hints{};
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_ADDRCONFIG;
+        addrinfo* list = nullptr;
+        if (getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return found;
+        for (const addrinfo* a = list; a != nullptr; a = a->ai_next) {
+          char text[NI_MAXHOST];
+          if (getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
+            found.emplace_back(text);
+        }
+        freeaddrinfo(list);
+        return found;
+      },
+      [](std::vector<std::string>&) {});
+  return addresses ? std::move(*addresses) : std::vector<std::string>{};
 }
 
-// A name lookup that may outlive the wait for it: glibc's resolver threads
-// hold on to the request until they finish, so the request is freed by
-// whichever of the waiter and the resolver's completion lets go last.
-struct Lookup {
-  std::string host, service;
-  addrinfo hints{};
-  gaicb request{};
-  std::atomic<int> owners{2};
-};
-
-void Release(Lookup* lookup) {
-  if (lookup->owners.fetch_sub(1) != 1) return;
-  if (lookup->request.ar_result != nullptr) freeaddrinfo(lookup->request.ar_result);
-  delete lookup;
-}
-
-void LookupDone(sigval value) { Release(static_cast<Lookup*>(value.sival_ptr)); }
-
-// The numeric addresses of `host`, or none when the lookup fails or is not
-// done by the deadline (libcups itself puts no bound on name lookups).
-std::vector<std::string> Resolve(const std::string& host, int port, Clock::time_point deadline) {
-  auto* lookup = new Lookup;
-  lookup->host = host;
-  lookup->service = std::to_string(port);
-  lookup->hints.ai_socktype = SOCK_STREAM;
-  lookup->hints.ai_flags = AI_ADDRCONFIG;
-  lookup->request.ar_name = lookup->host.c_str();
-  lookup->request.ar_service = lookup->service.c_str();
-  lookup->request.ar_request = &lookup->hints;
-  sigevent done{};
-  done.sigev_notify = SIGEV_THREAD;
-  done.sigev_notify_function = LookupDone;
-  done.sigev_value.sival_ptr = lookup;
-  gaicb* list[] = {&lookup->request};
-  if (getaddrinfo_a(GAI_NOWAIT, list, 1, &done) != 0) {
-    delete lookup;
-    return {};
-  }
-  const gaicb* waiting[] = {&lookup->request};
-  while (gai_error(&lookup->request) == EAI_INPROGRESS) {
-    const int left = MillisecondsLeft(deadline);
-    if (left == 0) break;
-    timespec wait{left / 1000, (left % 1000) * 1000000L};
-    gai_suspend(waiting, 1, &wait);
-  }
-  std::vector<std::string> addresses;
-  const int result = gai_error(&lookup->request);
-  if (result == 0) {
-    for (const addrinfo* a = lookup->request.ar_result; a != nullptr; a = a->ai_next) {
-      char text[NI_MAXHOST];
-      if (getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
-        addresses.emplace_back(text);
-    }
-  } else if (result == EAI_INPROGRESS && gai_cancel(&lookup->request) == EAI_CANCELED) {
-    Release(lookup);  // cancelled: no completion will come to let go
-  }
-  Release(lookup);
-  return addresses;
-}
+namespace {
 
 struct HttpClose {
   void operator()(http_t* http) const { httpClose(http); }
@@ -93,17 +45,19 @@ struct HttpClose {
 using Connection = std::unique_ptr<http_t, HttpClose>;
 
 int KeepWaitingUntilDeadline(http_t*, void* deadline) {
-  return Clock::now() < *static_cast<Clock::time_point*>(deadline) ? 1 : 0;
+  return static_cast<const Deadline*>(deadline)->Passed() ? 0 : 1;
 }
 
 // Asks the IPP printer on `http` for its state; printer_uri names it.
 DeviceState AskIpp(http_t* http, const char* printer_uri, const char* resource, bool tls,
-                   Clock::time_point deadline) {
+                   const Deadline& deadline) {
   DeviceState state;
   state.kind = DeviceState::Unreachable;
-  Watchdog watchdog(deadline, http);
+  // No peer, not even one that answers a byte at a time, holds the check
+  // beyond the deadline: the connection is shut down then.
+  Alarm alarm(deadline, [fd = httpGetFd(http)] { shutdown(fd, SHUT_RDWR); });
   if (tls && httpEncryption(http, HTTP_ENCRYPTION_ALWAYS) != 0) return state;
-  httpSetTimeout(http, 0.1, KeepWaitingUntilDeadline, &deadline);
+  httpSetTimeout(http, 0.1, KeepWaitingUntilDeadline, const_cast<Deadline*>(&deadline));
   cupsSetPasswordCB2(NoPassword, nullptr);
   ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printer_uri);
@@ -117,70 +71,62 @@ DeviceState AskIpp(http_t* http, const char* printer_uri, const char* resource, 
     state.stopped = PrinterState(response) == IPP_PSTATE_STOPPED;
     state.accepting = IsAcceptingJobs(response);
     state.status = StatusBits(response);
-  } else if (response != nullptr || (answer >= HTTP_STATUS_CONTINUE && Clock::now() < deadline)) {
+  } else if (response != nullptr || (answer >= HTTP_STATUS_CONTINUE && !deadline.Passed())) {
     state.kind = DeviceState::Reachable;  // it answered, if only to refuse
   }
   ippDelete(response);
   return state;
 }
 
-// libcups resolving a DNS-SD name does not always heed its cancel flag (with
-// avahi running it was seen to take 7 s), so the connection is made on a
-// thread of its own that the check stops waiting for at the deadline. An
-// abandoned attempt finishes on its own and closes what it opened.
-struct ServiceAttempt {
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool done = false;
-  bool abandoned = false;
-  int cancel = 0;
+// A connection that libcups made to a DNS-SD service, and the resource it
+// found there.
+struct Service {
   http_t* http = nullptr;
   std::string resource;
 };
 
-http_t* ConnectService(const std::string& device_uri, Clock::time_point deadline, std::string& resource) {
-  auto attempt = std::make_shared<ServiceAttempt>();
-  std::thread([attempt, device_uri, msec = MillisecondsLeft(deadline)] {
-    cups_dest_t dest{};
-    dest.name = const_cast<char*>("device");
-    dest.num_options = cupsAddOption("device-uri", device_uri.c_str(), 0, &dest.options);
-    char path[1024] = "/";
-    http_t* http = cupsConnectDest(&dest, CUPS_DEST_FLAGS_DEVICE, msec, &attempt->cancel, path, sizeof path,
-                                   nullptr, nullptr);
-    cupsFreeOptions(dest.num_options, dest.options);
-    std::lock_guard<std::mutex> lock(attempt->mutex);
-    if (attempt->abandoned) {
-      if (http) httpClose(http);
-    } else {
-      attempt->http = http;
-      attempt->resource = path;
-    }
-    attempt->done = true;
-    attempt->cv.notify_one();
-  }).detach();
-  std::unique_lock<std::mutex> lock(attempt->mutex);
-  if (!attempt->cv.wait_until(lock, deadline, [&] { return attempt->done; })) {
-    attempt->abandoned = true;
-    __atomic_store_n(&attempt->cancel, 1, __ATOMIC_SEQ_CST);
-    return nullptr;
-  }
-  resource = attempt->resource;
-  return attempt->http;
+// libcups resolving a DNS-SD name does not always heed its cancel flag (with
+// avahi running it was seen to take 7 s), so the check stops waiting for it
+// at the deadline; an abandoned attempt closes what it opened once it ends.
+Service ConnectService(const std::string& device_uri, const Deadline& deadline, Bounds& bounds) {
+  // libcups reads the flag as a plain int while the check sets it.
+  auto cancel = std::make_shared<int>(0);
+  auto connected = bounds.Run<Service>(
+      deadline,
+      [device_uri, cancel, msec = deadline.LeftMilliseconds()] {
+        cups_dest_t dest{};
+        dest.name = const_cast<char*>("device");
+        dest.num_options = cupsAddOption("device-uri", device_uri.c_str(), 0, &dest.options);
+        char path[1024] = "/";
+        Service service;
+        service.http = cupsConnectDest(&dest, CUPS_DEST_FLAGS_DEVICE, msec, cancel.get(), path, sizeof path,
+                                       nullptr, nullptr);
+        service.resource = path;
+        cupsFreeOptions(dest.num_options, dest.options);
+        return service;
+      },
+      [](Service& late) {
+        if (late.http) httpClose(late.http);
+      },
+      [cancel] { std::atomic_ref<int>(*cancel).store(1); });
+  return connected ? std::move(*connected) : Service{};
 }
 
 // A DNS-SD service URI ("dnssd://Name._ipp._tcp.local/"), resolved and
 // connected by libcups, cancelled at the deadline.
-DeviceState CheckService(const std::string& device_uri, const std::string& service, Clock::time_point deadline) {
+DeviceState CheckService(const std::string& device_uri, const std::string& service, const Deadline& deadline,
+                         Bounds& bounds) {
   DeviceState state;
   const bool ipp = service.find("._ipp._tcp") != std::string::npos;
   const bool ipps = service.find("._ipps._tcp") != std::string::npos;
   // Anything else (a raw or lpd port) is only connected to: nothing is sent.
-  std::string resource;
-  http_t* http = ConnectService(device_uri, deadline, resource);
+  const Service found = ConnectService(device_uri, deadline, bounds);
+  const std::string& resource = found.resource;
+  http_t* http = found.http;
   state.kind = DeviceState::Unreachable;
   if (http == nullptr) return state;
   Connection connection(http);
-  if (Clock::now() >= deadline) return state;
+  if (deadline.Passed()) return state;
   if (!ipp && !ipps) {
     state.kind = DeviceState::Reachable;
     return state;
@@ -195,7 +141,8 @@ DeviceState CheckService(const std::string& device_uri, const std::string& servi
 
 }  // namespace
 
-DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget) {
+DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds) {
+  const Deadline deadline(budget);
   DeviceState state;
   char scheme[32], user[256], host[256], resource[1024];
   int port = 0;
@@ -204,18 +151,17 @@ DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds
       host[0] == '\0')
     return state;
   const std::string kind = scheme;
-  if (kind == "dnssd") return CheckService(device_uri, host, Clock::now() + budget);
+  if (kind == "dnssd") return CheckService(device_uri, host, deadline, bounds);
   const bool ipp = kind == "ipp" || kind == "ipps" || kind == "http" || kind == "https";
   const bool tcp = kind == "socket" || kind == "lpd";
   if ((!ipp && !tcp) || port <= 0) return state;
   const bool tls = kind == "ipps" || kind == "https";
 
-  Clock::time_point deadline = Clock::now() + budget;
   state.kind = DeviceState::Unreachable;
-  for (const std::string& address : Resolve(host, port, deadline)) {
-    const int left = MillisecondsLeft(deadline);
+  for (const std::string& address : Resolve(host, port, deadline, bounds)) {
+    const int left = deadline.LeftMilliseconds();
     if (left == 0) break;
-    // Encryption starts only once the watchdog stands: a TLS handshake has
+    // Encryption starts only once the alarm stands: a TLS handshake has
     // waits of its own.
     Connection http(httpConnect2(address.c_str(), port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_NEVER, 1, left, nullptr));
     if (!http) continue;

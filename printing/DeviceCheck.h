@@ -6,6 +6,9 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "Bounded.h"
 
 namespace printing {
 
@@ -21,7 +24,13 @@ struct DeviceState {
   std::int32_t status = 0;  // PRINTER_STATUS_* bits of its state and reasons
 };
 
-// Checks the device at `device_uri` within `budget`.
-DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget);
+// The numeric addresses of `host` (for connecting to `port`), or none when
+// the lookup fails or is not done by the deadline: libcups itself puts no
+// bound on name lookups.
+std::vector<std::string> Resolve(const std::string& host, int port, const Deadline& deadline, Bounds& bounds);
+
+// Checks the device at `device_uri` within `budget`. What cannot be
+// interrupted (a name lookup, a DNS-SD resolution) runs under `bounds`.
+DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds);
 
 }  // namespace printing

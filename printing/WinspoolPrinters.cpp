@@ -30,9 +30,9 @@ std::int32_t LastError() { return static_cast<std::int32_t>(GetLastError()); }
 constexpr auto kNothingToUndo = [](auto&) {};
 
 // Closes a spooler handle, waiting at most the call timeout.
-void CloseBounded(HANDLE handle) {
-  RunBounded<Outcome>(
-      WinspoolPrinters::kCallTimeout, [handle] { return Outcome{::ClosePrinter(handle) != FALSE}; },
+void CloseBounded(Bounds& bounds, HANDLE handle) {
+  bounds.Run<Outcome>(
+      Deadline(WinspoolPrinters::kCallTimeout), [handle] { return Outcome{::ClosePrinter(handle) != FALSE}; },
       kNothingToUndo);
 }
 
@@ -52,12 +52,12 @@ std::optional<std::string> FromSystemAnsi(const char* text) {
 }  // namespace
 
 WinspoolPrinters::~WinspoolPrinters() {
-  for (auto& [handle, spooler] : spooler_handles_) CloseBounded(static_cast<HANDLE>(spooler));
+  for (auto& [handle, spooler] : spooler_handles_) CloseBounded(bounds_, static_cast<HANDLE>(spooler));
 }
 
 PrinterCollection WinspoolPrinters::Printers() {
-  auto listed = RunBounded<std::vector<PrinterObject>>(
-      kListTimeout,
+  auto listed = bounds_.Run<std::vector<PrinterObject>>(
+      Deadline(kListTimeout),
       [] {
         const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
         std::vector<BYTE> buffer;
@@ -87,8 +87,8 @@ PrinterCollection WinspoolPrinters::Printers() {
 
 std::int32_t WinspoolPrinters::Open(std::int32_t handle, const std::u16string& name) {
   const std::wstring wide(name.begin(), name.end());
-  const auto opened = RunBounded<Outcome>(
-      kCallTimeout,
+  const auto opened = bounds_.Run<Outcome>(
+      Deadline(kCallTimeout),
       [wide] {
         Outcome outcome;
         // Read access only: the program changes nothing.
@@ -142,8 +142,8 @@ std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16strin
   const auto it = spooler_handles_.find(handle);
   if (it == spooler_handles_.end()) return ERROR_INVALID_HANDLE;
   const HANDLE spooler = static_cast<HANDLE>(it->second);
-  auto described = RunBounded<Described>(
-      kCallTimeout, [spooler] { return QueryLevel2(spooler); },
+  auto described = bounds_.Run<Described>(
+      Deadline(kCallTimeout), [spooler] { return QueryLevel2(spooler); },
       // The handle went with the abandoned query; it is closed once that ends.
       [spooler](Described&) { ::ClosePrinter(spooler); });
   if (!described) {
@@ -182,7 +182,7 @@ std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16strin
 void WinspoolPrinters::Closed(std::int32_t handle, const std::u16string& /*name*/) {
   const auto it = spooler_handles_.find(handle);
   if (it == spooler_handles_.end()) return;
-  CloseBounded(static_cast<HANDLE>(it->second));
+  CloseBounded(bounds_, static_cast<HANDLE>(it->second));
   spooler_handles_.erase(it);
 }
 

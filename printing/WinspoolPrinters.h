@@ -6,6 +6,7 @@
 #include <chrono>
 #include <map>
 
+#include "Bounded.h"
 #include "PrinterServices.h"
 
 namespace printing {
@@ -21,7 +22,8 @@ class WinspoolPrinters : public PrinterServices {
   WinspoolPrinters() = default;
   WinspoolPrinters(const WinspoolPrinters&) = delete;
   WinspoolPrinters& operator=(const WinspoolPrinters&) = delete;
-  // Closes the spooler handles still open.
+  // Closes the spooler handles still open, and waits for the calls it gave
+  // up on to end.
   ~WinspoolPrinters() override;
 
   PrinterCollection Printers() override;
@@ -36,6 +38,8 @@ class WinspoolPrinters : public PrinterServices {
 
  private:
   std::map<std::int32_t, void*> spooler_handles_;
+  // Every spooler call runs under it.
+  Bounds bounds_;
 };
 
 }  // namespace printing
