@@ -22,14 +22,7 @@
 namespace {
 
 using printing::PrinterServices;
-
-class RawRecordPrinters : public printing::MemoryPrinters {
- public:
-  std::vector<unsigned char> bytes;
-
- protected:
-  std::vector<unsigned char> Snapshot(const printing::Record&) override { return bytes; }
-};
+using printing::RawRecordPrinters;
 
 struct NoView : probe::TechnicalView {
   int lines = 0;
@@ -87,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   RawRecordPrinters printers;
-  printers.bytes.assign(data + at, data + size);
+  printers.Bytes.assign(data + at, data + size);
   printers.Add(u"Office");
   NoView view;
   probe::Module1 module(printers, view);
@@ -102,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Check(printers.OpenHandleCount() == 0, "a handle was left open");
   Check(code == u"YES" || code == u"NO" || code == u"PROBLEM", "unexpected result code");
-  const auto& bytes = printers.bytes;
+  const auto& bytes = printers.Bytes;
   Check(module.BytesNeeded == static_cast<std::int32_t>(bytes.size()), "wrong size reported");
   if (code != u"PROBLEM") {
     // The buffer holds the record; words that a short record lacks read as 0.

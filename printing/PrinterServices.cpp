@@ -16,7 +16,6 @@ void PrinterServices::SetPrinter(const PrinterObject& printer) { current_ = prin
 
 std::int32_t PrinterServices::OpenPrinterW(const char16_t* name, std::int32_t* handle,
                                            const void* /*defaults*/) {
-  Entering("OpenPrinterW");
   if (name == nullptr || handle == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   std::u16string printer(name);
   while (next_handle_ == 0 || handles_.count(next_handle_)) ++next_handle_;
@@ -30,7 +29,6 @@ std::int32_t PrinterServices::OpenPrinterW(const char16_t* name, std::int32_t* h
 
 std::int32_t PrinterServices::GetPrinterA(std::int32_t handle, std::int32_t level, void* buffer,
                                           std::int32_t buffer_size, std::int32_t* bytes_needed) {
-  Entering("GetPrinterA");
   auto it = handles_.find(handle);
   if (it == handles_.end()) return Fail(ERROR_INVALID_HANDLE);
   if (level != 2) return Fail(ERROR_INVALID_LEVEL);
@@ -39,7 +37,7 @@ std::int32_t PrinterServices::GetPrinterA(std::int32_t handle, std::int32_t leve
     Record record;
     if (std::int32_t error = Describe(handle, opened.name, record); error != ERROR_SUCCESS)
       return Fail(error);
-    opened.snapshot = Snapshot(record);
+    opened.snapshot = Pack(record, kRecordAddress);
   }
   const auto& bytes = *opened.snapshot;
   const auto needed = static_cast<std::int32_t>(bytes.size());
@@ -51,7 +49,6 @@ std::int32_t PrinterServices::GetPrinterA(std::int32_t handle, std::int32_t leve
 }
 
 std::int32_t PrinterServices::ClosePrinter(std::int32_t handle) {
-  Entering("ClosePrinter");
   auto it = handles_.find(handle);
   if (it == handles_.end()) return Fail(ERROR_INVALID_HANDLE);
   std::u16string name = std::move(it->second.name);
@@ -61,7 +58,6 @@ std::int32_t PrinterServices::ClosePrinter(std::int32_t handle) {
 }
 
 void PrinterServices::RtlMoveMemory(void* destination, std::int32_t source, std::int32_t length) {
-  Entering("RtlMoveMemory");
   if (length <= 0 || destination == nullptr) return;
   auto* out = static_cast<unsigned char*>(destination);
   std::memset(out, 0, static_cast<std::size_t>(length));

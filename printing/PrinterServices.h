@@ -49,15 +49,16 @@ class PrinterServices {
   void SetPrinter(const PrinterObject& printer);
   const std::optional<PrinterObject>& Printer() const { return current_; }
 
-  // Spooler calls: non-zero on success.
-  std::int32_t OpenPrinterW(const char16_t* name, std::int32_t* handle, const void* defaults);
-  std::int32_t GetPrinterA(std::int32_t handle, std::int32_t level, void* buffer,
-                           std::int32_t buffer_size, std::int32_t* bytes_needed);
-  std::int32_t ClosePrinter(std::int32_t handle);
+  // Spooler calls: non-zero on success. Like the collection, each may be
+  // taken over by a class that stands between the caller and the spooler.
+  virtual std::int32_t OpenPrinterW(const char16_t* name, std::int32_t* handle, const void* defaults);
+  virtual std::int32_t GetPrinterA(std::int32_t handle, std::int32_t level, void* buffer,
+                                   std::int32_t buffer_size, std::int32_t* bytes_needed);
+  virtual std::int32_t ClosePrinter(std::int32_t handle);
 
   // Copies `length` bytes from 32-bit address `source`. Only the record of the
   // last successful level-2 query is mapped; every other byte reads as 0.
-  void RtlMoveMemory(void* destination, std::int32_t source, std::int32_t length);
+  virtual void RtlMoveMemory(void* destination, std::int32_t source, std::int32_t length);
 
   // The error code left by the last failing call; successful calls and the
   // memory copy leave it as it was.
@@ -66,8 +67,6 @@ class PrinterServices {
   std::size_t OpenHandleCount() const { return handles_.size(); }
 
  protected:
-  // A spooler entry point is about to run (for fault injection in tests).
-  virtual void Entering(const char* /*call*/) {}
   // Opens `name` as `handle`: ERROR_SUCCESS, or the error code (and the
   // handle is not used).
   virtual std::int32_t Open(std::int32_t handle, const std::u16string& name) = 0;
@@ -75,11 +74,6 @@ class PrinterServices {
   virtual std::int32_t Describe(std::int32_t handle, const std::u16string& name, Record& record) = 0;
   // The handle is being closed.
   virtual void Closed(std::int32_t /*handle*/, const std::u16string& /*name*/) {}
-  // The bytes a handle keeps for the record it described: the packed record
-  // at kRecordAddress. Tests override it to hand the probe bytes of their own.
-  virtual std::vector<unsigned char> Snapshot(const Record& record) {
-    return Pack(record, kRecordAddress);
-  }
 
  private:
   struct Opened {

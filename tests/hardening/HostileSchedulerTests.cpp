@@ -26,6 +26,7 @@
 #include "QtWindow.h"
 #include "PrivateScheduler.h"
 #include "Text.h"
+#include "WithFaults.h"
 
 #ifndef KAVRO_PRIVATE_CUPSD
 #error "KAVRO_PRIVATE_CUPSD must name scripts/private-cupsd.sh"
@@ -41,19 +42,7 @@ constexpr std::chrono::seconds kHangBound{30};
 
 // CupsPrinters with a hook at the start of each spooler call and of each
 // list load, for faults at exactly those moments.
-class FaultyCups : public printing::CupsPrinters {
- public:
-  std::function<void(const std::string&)> at;
-  printing::PrinterCollection Printers() override {
-    if (at) at("Printers");
-    return CupsPrinters::Printers();
-  }
-
- protected:
-  void Entering(const char* call) override {
-    if (at) at(call);
-  }
-};
+using FaultyCups = printing::testing::WithFaults<printing::CupsPrinters>;
 
 long OpenDescriptors() {
   long n = 0;
@@ -289,7 +278,7 @@ class FaultTest : public ::testing::Test {
   }
   // The program works again once the scheduler is back.
   void ExpectRecovery() {
-    printers.at = nullptr;
+    printers.Fault = nullptr;
     scheduler.Stop();
     scheduler.Start();
     user.Choose("Office");
@@ -305,7 +294,7 @@ class FaultTest : public ::testing::Test {
 
 TEST_F(FaultTest, SchedulerKilledBetweenOpenAndQueryIsAProblem) {
   int queries = 0;
-  printers.at = [&](const std::string& call) {
+  printers.Fault = [&](const std::string& call) {
     if (call == "GetPrinterA" && queries++ == 0) KillScheduler();
   };
   EXPECT_LT(user.Test(), kHangBound);
@@ -317,7 +306,7 @@ TEST_F(FaultTest, SchedulerKilledBetweenOpenAndQueryIsAProblem) {
 
 TEST_F(FaultTest, QueueDeletedOrSchedulerKilledBetweenLookupAndOpenCannotBeOpened) {
   for (bool kill_scheduler : {false, true}) {
-    printers.at = [&](const std::string& call) {
+    printers.Fault = [&](const std::string& call) {
       if (call != "OpenPrinterW") return;
       if (kill_scheduler)
         KillScheduler();
@@ -327,7 +316,7 @@ TEST_F(FaultTest, QueueDeletedOrSchedulerKilledBetweenLookupAndOpenCannotBeOpene
     EXPECT_LT(user.Test(), kHangBound);
     EXPECT_EQ(user.Text("lblResult"), "Printer Not available") << kill_scheduler;
     EXPECT_EQ(user.Text("lblLongResult"), "Printer found but cannot access driver") << kill_scheduler;
-    printers.at = nullptr;
+    printers.Fault = nullptr;
     if (!kill_scheduler) scheduler.Run("lpadmin -p Office -E -v file:///dev/null");
   }
   ExpectRecovery();
@@ -339,7 +328,7 @@ TEST_F(FaultTest, SchedulerRestartedDuringAListLoadListsAllOrNothing) {
   // The scheduler freezes as the load begins: the load's request waits on it
   // until it is killed and a new one starts.
   std::thread restart;
-  printers.at = [&](const std::string& call) {
+  printers.Fault = [&](const std::string& call) {
     if (call != "Printers" || restart.joinable()) return;
     const pid_t pid = SchedulerPid();
     ASSERT_EQ(kill(pid, SIGSTOP), 0);
@@ -360,7 +349,7 @@ TEST_F(FaultTest, SchedulerRestartedDuringAListLoadListsAllOrNothing) {
             << " ms and listed " << added.size() << " entries\n";
   EXPECT_TRUE(added.isEmpty() || added == before) << added.join(',').toStdString();
 
-  printers.at = nullptr;
+  printers.Fault = nullptr;
   user.Load();  // the new scheduler lists everything
   EXPECT_EQ(user.Listed().mid(before.size() + added.size()), before);
   user.Choose("Paused");
