@@ -1,0 +1,260 @@
+// How long the printer layer's bounded waits take against peers that are
+// dead, mute, slow or dropping: the scheduler connection (list load and open)
+// and the device check, each against the peers of its own kind.
+//   bound_bench RUNS
+// Run by bench/bounds.sh, in a network namespace of its own where
+// 10.9.9.0/24 is routed nowhere (a host that is gone) and the name server at
+// 127.0.0.1 is this program, which never answers. Prints a Markdown table
+// row for each case: what, its peer, the bound, the median and the longest
+// time, and what it gave.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <cups/cups.h>
+
+#include "CupsPrinters.h"
+#include "DeviceCheck.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using printing::CupsPrinters;
+
+// A peer that misbehaves in one way, on loopback TCP or on a unix socket.
+class Peer {
+ public:
+  enum Mode { NeverAccepts, Silent, Drip, Drops };
+
+  Peer(Mode mode, const std::string& unix_path = "") {
+    if (unix_path.empty()) {
+      fd_ = socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in at{};
+      at.sin_family = AF_INET;
+      at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      socklen_t length = sizeof at;
+      bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at);
+      getsockname(fd_, reinterpret_cast<sockaddr*>(&at), &length);
+      port_ = ntohs(at.sin_port);
+    } else {
+      fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
+      sockaddr_un at{};
+      at.sun_family = AF_UNIX;
+      std::strncpy(at.sun_path, unix_path.c_str(), sizeof at.sun_path - 1);
+      unlink(unix_path.c_str());
+      bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at);
+      path_ = unix_path;
+    }
+    listen(fd_, 64);
+    if (mode == NeverAccepts) return;
+    thread_ = std::thread([this, mode] {
+      std::vector<int> held;
+      while (!stop_) {
+        timeval wait{0, 20000};
+        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        const int client = accept(fd_, nullptr, nullptr);
+        if (client < 0) continue;
+        if (mode == Drops) {
+          close(client);
+          continue;
+        }
+        held.push_back(client);
+        if (mode != Drip) continue;
+        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\n";
+        for (std::size_t i = 0; !stop_; i = (i + 1) % answer.size()) {
+          if (send(client, &answer[i], 1, MSG_NOSIGNAL) != 1) break;
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+      }
+      for (int c : held) close(c);
+    });
+  }
+  ~Peer() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    close(fd_);
+    if (!path_.empty()) unlink(path_.c_str());
+  }
+  std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+  std::string path_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// A name server on 127.0.0.1:53 that takes every question and answers none.
+class MuteNameServer {
+ public:
+  MuteNameServer() {
+    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(53);
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ok_ = bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+  }
+  ~MuteNameServer() { close(fd_); }
+  bool Ok() const { return ok_; }
+
+ private:
+  int fd_;
+  bool ok_ = false;
+};
+
+int ClosedPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof at;
+  bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length);
+  close(fd);
+  return ntohs(at.sin_port);
+}
+
+const char* KindName(printing::DeviceState::Kind kind) {
+  switch (kind) {
+    case printing::DeviceState::Unreachable:
+      return "unreachable";
+    case printing::DeviceState::Reachable:
+      return "reachable";
+    default:
+      return "not checked";
+  }
+}
+
+int runs = 3;
+
+// Times `run` RUNS times; prints the row.
+void Row(const std::string& what, const std::string& peer, std::chrono::milliseconds bound,
+         const std::function<std::string()>& run) {
+  std::vector<double> ms;
+  std::string outcome;
+  for (int i = 0; i < runs; ++i) {
+    const auto begin = Clock::now();
+    outcome = run();
+    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - begin).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  std::printf("| %s | %s | %lld | %.0f | %.0f | %s |\n", what.c_str(), peer.c_str(),
+              static_cast<long long>(bound.count()), ms[ms.size() / 2], ms.back(), outcome.c_str());
+  std::fflush(stdout);
+}
+
+void PointAt(const std::string& server) {
+  setenv("CUPS_SERVER", server.c_str(), 1);
+  cupsSetServer(nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) runs = std::max(1, std::atoi(argv[1]));
+  const std::string folder = std::getenv("KAVRO_BENCH_FOLDER") ? std::getenv("KAVRO_BENCH_FOLDER") : "/tmp";
+  const bool isolated = std::getenv("KAVRO_BENCH_ISOLATED") != nullptr;
+  const bool dnssd = std::getenv("DBUS_SYSTEM_BUS_ADDRESS") != nullptr;
+  std::unique_ptr<MuteNameServer> name_server;
+  if (isolated) name_server = std::make_unique<MuteNameServer>();
+
+  std::printf("| call | peer | bound ms | median ms | longest ms | outcome |\n");
+  std::printf("|---|---|---:|---:|---:|---|\n");
+
+  // The scheduler: a list load and an open, as the window asks them.
+  auto backend = std::make_unique<CupsPrinters>();
+  CupsPrinters& printers = *backend;
+  const auto scheduler_bound = CupsPrinters::kConnectTimeout + CupsPrinters::kAnswerTimeout;
+  struct SchedulerCase {
+    std::string peer;
+    std::function<std::unique_ptr<Peer>(std::string&)> make;
+  };
+  const std::string sock = folder + "/peer.sock";
+  std::vector<SchedulerCase> schedulers = {
+      {"no socket (none running)", [&](std::string& s) { s = folder + "/none.sock"; return nullptr; }},
+      {"takes no connection (mute)",
+       [&](std::string& s) { s = sock; return std::make_unique<Peer>(Peer::NeverAccepts, sock); }},
+      {"connected, never answers",
+       [&](std::string& s) { s = sock; return std::make_unique<Peer>(Peer::Silent, sock); }},
+      {"answers a byte each 100 ms (slow)",
+       [&](std::string& s) { s = sock; return std::make_unique<Peer>(Peer::Drip, sock); }},
+      {"drops each connection", [&](std::string& s) { s = sock; return std::make_unique<Peer>(Peer::Drops, sock); }},
+  };
+  if (isolated) {
+    schedulers.push_back({"host gone (packets dropped)", [](std::string& s) {
+                            s = "10.9.9.2";
+                            return nullptr;
+                          }});
+    schedulers.push_back({"name server never answers", [](std::string& s) {
+                            s = "printserver.example";
+                            return nullptr;
+                          }});
+  }
+  for (const SchedulerCase& c : schedulers) {
+    std::string server;
+    auto peer = c.make(server);
+    PointAt(server);
+    Row("list load", c.peer, scheduler_bound,
+        [&] { return std::to_string(printers.Printers().Count()) + " printers"; });
+    Row("open", c.peer, scheduler_bound, [&] {
+      std::int32_t handle = 0;
+      const bool opened = printers.OpenPrinterW(u"Office", &handle, nullptr) != 0;
+      if (opened) printers.ClosePrinter(handle);
+      return opened ? std::string("opened") : "error " + std::to_string(printers.LastDllError());
+    });
+  }
+
+  // The device check of a queue's network device.
+  const auto device_bound = CupsPrinters::kDeviceCheckTimeout;
+  Peer never(Peer::NeverAccepts), silent(Peer::Silent), drip(Peer::Drip), drops(Peer::Drops);
+  const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
+  struct DeviceCase {
+    std::string peer, uri;
+  };
+  std::vector<DeviceCase> devices = {
+      {"refuses (no printer on the port)", "ipp://" + closed + "/ipp/print"},
+      {"takes no connection (mute)", "ipp://" + never.Address() + "/ipp/print"},
+      {"connected, never answers", "ipp://" + silent.Address() + "/ipp/print"},
+      {"answers a byte each 100 ms (slow)", "ipp://" + drip.Address() + "/ipp/print"},
+      {"drops each connection", "ipp://" + drops.Address() + "/ipp/print"},
+      {"connected, never answers, TLS", "ipps://" + silent.Address() + "/ipp/print"},
+      {"socket port refuses", "socket://" + closed},
+  };
+  // Out of the namespace, the machine's name server answers.
+  if (!isolated) devices.push_back({"name that does not exist", "ipp://no-such-printer.invalid/ipp/print"});
+  if (isolated) {
+    devices.push_back({"host gone (packets dropped)", "ipp://10.9.9.2:631/ipp/print"});
+    devices.push_back({"socket, host gone", "socket://10.9.9.2:9100"});
+    devices.push_back({"name server never answers", "ipp://printer.example/ipp/print"});
+  }
+  if (dnssd) devices.push_back({"DNS-SD name nobody answers to", "dnssd://Nobody._ipp._tcp.local/"});
+  auto bounds = std::make_unique<printing::Bounds>();
+  for (const DeviceCase& c : devices)
+    Row("device check", c.peer, device_bound,
+        [&] { return KindName(printing::CheckDevice(c.uri, device_bound, *bounds).kind); });
+
+  // What was given up on ends on its own; a backend that goes away waits
+  // for it.
+  const auto begin = Clock::now();
+  bounds.reset();
+  backend.reset();
+  std::printf("\nThe calls given up on (name lookups, DNS-SD resolutions) ended %.1f s after the last check.\n",
+              std::chrono::duration<double>(Clock::now() - begin).count());
+  return 0;
+}
