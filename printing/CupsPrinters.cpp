@@ -55,8 +55,10 @@ Scheduler Connect(Bounds& bounds) {
   if (server.empty() || server[0] != '/') {
     // Numbers only, which libcups takes without a lookup of its own; it
     // tries them all, as it does the addresses it looks up itself.
+    std::string host = server;
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
     http_addrlist_t* tail = nullptr;
-    for (const std::string& address : Resolve(server, port, connecting, bounds)) {
+    for (const std::string& address : Resolve(host, port, connecting, bounds)) {
       http_addrlist_t* more = httpAddrGetList(address.c_str(), AF_UNSPEC, std::to_string(port).c_str());
       if (more == nullptr) continue;
       if (tail == nullptr)

@@ -15,6 +15,10 @@ install_packages $WINDOWS_PACKAGES
 # The tests' temporary folders are made in one of this run's own.
 private_folder kavro-test
 run=$folder
+# Qt's runtime folder for the test programs that set none, as CTest lists
+# their tests (Qt would make one under TMPDIR otherwise).
+private_folder kavro-runtime
+runtime=$folder
 # The wine fixture's folder, named after the build folder (tests/CMakeLists.txt).
 wine_dir=/tmp/kavro-wine-$(printf '%s' "$PWD/build-windows" | md5sum | cut -c1-12)
 
@@ -23,7 +27,7 @@ failed=""
 # run_tests TITLE BUILD-DIR: runs the build's tests and keeps CTest's count.
 run_tests() {
   echo "== $1"
-  TMPDIR=$run ctest --test-dir "$2" --output-on-failure -j"$(nproc)" | tee "$2/ctest.out" || failed+=" $2"
+  TMPDIR=$run XDG_RUNTIME_DIR=$runtime ctest --test-dir "$2" --output-on-failure -j"$(nproc)" | tee "$2/ctest.out" || failed+=" $2"
   summary+="$1: $(grep -E 'tests passed|tests failed out of' "$2/ctest.out" | tail -1)"$'\n'
 }
 
