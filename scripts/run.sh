@@ -40,4 +40,10 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   fi
   echo "No display: the window opens on a virtual X display ($DISPLAY), where nobody can see it."
 fi
-"$program"
+# In the background, so that a signal to this script is acted on at once
+# (the shell runs a trap only once the command it waits for has ended).
+"$program" &
+window=$!
+trap 'kill "$window" 2>/dev/null; exit 130' INT
+trap 'kill "$window" 2>/dev/null; exit 143' TERM
+wait "$window"
