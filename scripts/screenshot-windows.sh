@@ -13,33 +13,31 @@ install_packages $WINDOWS_PACKAGES imagemagick xdotool
 scripts/build-windows.sh
 program=$PWD/build-windows/window/win32/KAVRO_TEST_PRINTERS.exe
 
-dir=$(mktemp -d /tmp/kavro-shot.XXXXXX)
+# What this script starts, and its folder, end with it however it ends
+# (scripts/supervise).
+trap 'exit 130' INT
+trap 'exit 143' TERM
+private_folder kavro-shot
+dir=$folder
+mkdir "$dir/home" "$dir/prefix" "$dir/tmp" "$dir/cups"
 export CUPS_SERVER=$dir/cups/cups.sock CUPS_SERVERROOT=$dir/cups/etc HOME=$dir/home
-export WINEPREFIX=$dir/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-xvfb=""
-cleanup() {
-  [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-  scripts/private-cupsd.sh stop "$dir/cups" >/dev/null 2>&1 || true
-  rm -rf -- "$dir"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# wine's programs get the profile; this script may not hold it, or it would
+# end with them.
+w() { env WINEPREFIX="$dir/prefix" TMPDIR="$dir/tmp" "$@"; }
 
-mkdir -p "$HOME"
-scripts/private-cupsd.sh start "$dir/cups"
+KAVRO_OWNER=$$ scripts/private-cupsd.sh start "$dir/cups"
 sample_queues
 
-# A virtual display of its own; wine draws its own window frames in a
-# virtual desktop, as Windows would.
-display=:$((90 + RANDOM % 400))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-
-wineboot -i </dev/null >"$dir/wine.log" 2>&1
-wine explorer /desktop=shot,800x600 "$program" </dev/null >>"$dir/wine.log" 2>&1 &
+# A virtual display of its own, and a wineserver that ends with this script,
+# wine's services with it; wine draws its own window frames in a virtual
+# desktop, as Windows would.
+virtual_display "$dir"
+wine_server "$dir/prefix" "$dir/tmp" "$dir/wineserver.log"
+# wine's programs end before the folder goes.
+trap 'w wineserver -k 2>/dev/null || true' EXIT
+w wineboot -i </dev/null >"$dir/wine.log" 2>&1
+w wine explorer /desktop=shot,800x600 "$program" </dev/null >>"$dir/wine.log" 2>&1 &
 # Until the desktop shows, then give it the keyboard.
 desktop=""
 for _ in $(seq 100); do

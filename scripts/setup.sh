@@ -83,3 +83,27 @@ virtual_display() {
   export DISPLAY XAUTHORITY
   xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$_cookie" 2>/dev/null
 }
+
+# wine_server PREFIX TMP LOG: starts a persistent wineserver for the wine
+# profile PREFIX, with its sockets under TMP and its output in LOG, under
+# scripts/supervise: it ends with KAVRO_OWNER (else this shell), and wine's
+# programs of that profile with it. Returns once it takes connections, with
+# the supervisor's process id in `wine_server_pid`. The caller's own
+# environment must not hold WINEPREFIX=PREFIX, or it ends with them.
+wine_server() {
+  _server=server-$(stat -c %D "$1")-$(printf %x "$(stat -c %i "$1")")
+  rm -f "$1/wineserver" # of a server that has ended
+  "${KAVRO_SUPERVISE:-scripts/supervise}" --owner "${KAVRO_OWNER:-$$}" --pidfile "$2/wineserver.pid" \
+    --environ "WINEPREFIX=$1" -- env WINEPREFIX="$1" TMPDIR="$2" wineserver -f -p </dev/null >>"$3" 2>&1 &
+  wine_server_pid=$!
+  _tries=0
+  until [ -s "$1/wineserver" ] && [ -S "$2/$(cat "$1/wineserver")/$_server/socket" ]; do
+    if ! kill -0 $wine_server_pid 2>/dev/null || [ $_tries -ge 200 ]; then
+      echo "wineserver did not start:" >&2
+      cat "$3" >&2
+      return 1
+    fi
+    sleep 0.05
+    _tries=$((_tries + 1))
+  done
+}

@@ -76,7 +76,7 @@ stop_supervisor() {
 stop() {
   [ -d "$dir" ] || return 0
   # Ends wine's programs too.
-  stop_supervisor "$dir/wineserver.supervisor.pid" "--pidfile $dir/wineserver.pid"
+  stop_supervisor "$dir/wineserver.supervisor.pid" "--pidfile $dir/tmp/wineserver.pid"
   "$here/private-cupsd.sh" stop "$dir/cups"
   # The keeper removes the folder; a folder without one (left by a machine
   # that went down) is removed here.
@@ -89,17 +89,8 @@ stop() {
 # names, then one named after the device and inode of the profile), and no
 # wine program then starts one of its own.
 wineserver_start() {
-  local server tries=0
-  server=server-$(stat -c %D "$prefix")-$(printf %x "$(stat -c %i "$prefix")")
-  rm -f "$prefix/wineserver" # of a server that has ended
-  "$here/supervise" --owner "$KAVRO_OWNER" --pidfile "$dir/wineserver.pid" \
-    --environ "WINEPREFIX=$prefix" -- "${wine_env[@]}" wineserver -f -p </dev/null >>"$dir/wineserver.log" 2>&1 &
-  echo $! >"$dir/wineserver.supervisor.pid"
-  until [ -s "$prefix/wineserver" ] && [ -S "$dir/tmp/$(cat "$prefix/wineserver")/$server/socket" ]; do
-    kill -0 $! 2>/dev/null && [ $tries -lt 200 ] || { echo "$0: wineserver did not start" >&2; exit 1; }
-    sleep 0.05
-    tries=$((tries + 1))
-  done
+  KAVRO_SUPERVISE=$here/supervise wine_server "$prefix" "$dir/tmp" "$dir/wineserver.log"
+  echo "$wine_server_pid" >"$dir/wineserver.supervisor.pid"
 }
 
 if [ "$action" = stop ]; then
@@ -131,7 +122,7 @@ wine_env wineboot -i </dev/null >wineboot.log 2>&1
 # The null graphics driver: nothing to draw on, nothing to wait for.
 wine_env wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>wineboot.log 2>&1
 # A new wineserver, which reads the profile as it now is: one for all the tests.
-stop_supervisor "$dir/wineserver.supervisor.pid" "--pidfile $dir/wineserver.pid"
+stop_supervisor "$dir/wineserver.supervisor.pid" "--pidfile $dir/tmp/wineserver.pid"
 wineserver_start
 ready=$(wine_env wine cmd /c echo ready </dev/null 2>/dev/null | tr -d '\r')
 echo "wine spooler in $dir: $ready"
