@@ -5,7 +5,7 @@ PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libgl1
   python3 util-linux"
 
 # For the Windows build and its tests under wine (64-bit only).
-WINDOWS_PACKAGES="mingw-w64 wine wine64 librsvg2-bin icoutils"
+WINDOWS_PACKAGES="mingw-w64 wine wine64 librsvg2-bin icoutils wixl"
 
 # install_packages [MORE-PACKAGES...]
 install_packages() {
