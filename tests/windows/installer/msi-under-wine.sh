@@ -36,7 +36,15 @@ for file in "$@"; do
   case $file in /*) [ -f "$file" ] || fail "$file: not there (build first)" ;; esac
 done
 
-dir=$(mktemp -d /tmp/kavro-msi-XXXXXX)
+# The script runs under scripts/supervise, in a folder that it makes: should
+# the script or its caller be killed, the supervisor ends the prefix's wine
+# programs and removes the folder.
+if [ "${KAVRO_SUPERVISED:-}" != 1 ]; then
+  dir=$(mktemp -u /tmp/kavro-msi-XXXXXX)
+  KAVRO_SUPERVISED=1 KAVRO_MSI_FOLDER=$dir exec "$(dirname "$0")/../../../scripts/supervise" \
+    --owner "$PPID" --folder "$dir" --environ "WINEPREFIX=$dir/prefix" -- "$0" "$mode" "$@"
+fi
+dir=$KAVRO_MSI_FOLDER
 export WINEPREFIX=$dir/prefix HOME=$dir/home WINEDEBUG=-all
 # No .NET, no browser engine to download; no menu entries in a Linux menu.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
