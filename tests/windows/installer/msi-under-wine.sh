@@ -46,6 +46,8 @@ if [ "${KAVRO_SUPERVISED:-}" != 1 ]; then
 fi
 dir=$KAVRO_MSI_FOLDER
 export WINEPREFIX=$dir/prefix HOME=$dir/home WINEDEBUG=-all
+# wineserver keeps its socket in a folder under TMPDIR, and leaves it there.
+export TMPDIR=$dir/tmp
 # No .NET, no browser engine to download; no menu entries in a Linux menu.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # wine's spooler asks CUPS for printers when the prefix is made: a scheduler
@@ -114,7 +116,7 @@ seconds() {
 
 # A new prefix, with wine's null graphics driver from its first start on:
 # nothing to draw on, nothing to wait for.
-mkdir -p "$WINEPREFIX" "$HOME"
+mkdir -p "$WINEPREFIX" "$HOME" "$TMPDIR"
 printf 'WINE REGISTRY Version 2\n\n[Software\\\\Wine\\\\Drivers]\n"Graphics"="null"\n' >"$WINEPREFIX/user.reg"
 started=$(date +%s%N)
 run_wine wineboot -i
