@@ -10,94 +10,29 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <cups/cups.h>
 
 #include "CupsPrinters.h"
 #include "DeviceCheck.h"
+#include "LoopbackPeer.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using printing::CupsPrinters;
-
-// A peer that misbehaves in one way, on loopback TCP or on a unix socket.
-class Peer {
- public:
-  enum Mode { NeverAccepts, Silent, Drip, Drops };
-
-  Peer(Mode mode, const std::string& unix_path = "") {
-    if (unix_path.empty()) {
-      fd_ = socket(AF_INET, SOCK_STREAM, 0);
-      sockaddr_in at{};
-      at.sin_family = AF_INET;
-      at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      socklen_t length = sizeof at;
-      bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at);
-      getsockname(fd_, reinterpret_cast<sockaddr*>(&at), &length);
-      port_ = ntohs(at.sin_port);
-    } else {
-      fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
-      sockaddr_un at{};
-      at.sun_family = AF_UNIX;
-      std::strncpy(at.sun_path, unix_path.c_str(), sizeof at.sun_path - 1);
-      unlink(unix_path.c_str());
-      bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at);
-      path_ = unix_path;
-    }
-    listen(fd_, 64);
-    if (mode == NeverAccepts) return;
-    thread_ = std::thread([this, mode] {
-      std::vector<int> held;
-      while (!stop_) {
-        timeval wait{0, 20000};
-        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-        const int client = accept(fd_, nullptr, nullptr);
-        if (client < 0) continue;
-        if (mode == Drops) {
-          close(client);
-          continue;
-        }
-        held.push_back(client);
-        if (mode != Drip) continue;
-        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\n";
-        for (std::size_t i = 0; !stop_; i = (i + 1) % answer.size()) {
-          if (send(client, &answer[i], 1, MSG_NOSIGNAL) != 1) break;
-          std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-      }
-      for (int c : held) close(c);
-    });
-  }
-  ~Peer() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    close(fd_);
-    if (!path_.empty()) unlink(path_.c_str());
-  }
-  std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-  std::string path_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
+using printing::testing::ClosedLoopbackPort;
+using printing::testing::LoopbackPeer;
 
 // A name server on 127.0.0.1:53 that takes every question and answers none.
 class MuteNameServer {
@@ -117,18 +52,6 @@ class MuteNameServer {
   int fd_;
   bool ok_ = false;
 };
-
-int ClosedPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof at;
-  bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length);
-  close(fd);
-  return ntohs(at.sin_port);
-}
 
 const char* KindName(printing::DeviceState::Kind kind) {
   switch (kind) {
@@ -183,18 +106,18 @@ int main(int argc, char** argv) {
   const auto scheduler_bound = CupsPrinters::kConnectTimeout + CupsPrinters::kAnswerTimeout;
   struct SchedulerCase {
     std::string peer;
-    std::function<std::unique_ptr<Peer>(std::string&)> make;
+    std::function<std::unique_ptr<LoopbackPeer>(std::string&)> make;
   };
   const std::string sock = folder + "/peer.sock";
   std::vector<SchedulerCase> schedulers = {
       {"no socket (none running)", [&](std::string& s) { s = folder + "/none.sock"; return nullptr; }},
       {"takes no connection (mute)",
-       [&](std::string& s) { s = sock; return std::make_unique<Peer>(Peer::NeverAccepts, sock); }},
+       [&](std::string& s) { s = sock; return std::make_unique<LoopbackPeer>(LoopbackPeer::NeverAccepts, sock); }},
       {"connected, never answers",
-       [&](std::string& s) { s = sock; return std::make_unique<Peer>(Peer::Silent, sock); }},
+       [&](std::string& s) { s = sock; return std::make_unique<LoopbackPeer>(LoopbackPeer::Silent, sock); }},
       {"answers a byte each 100 ms (slow)",
-       [&](std::string& s) { s = sock; return std::make_unique<Peer>(Peer::Drip, sock); }},
-      {"drops each connection", [&](std::string& s) { s = sock; return std::make_unique<Peer>(Peer::Drops, sock); }},
+       [&](std::string& s) { s = sock; return std::make_unique<LoopbackPeer>(LoopbackPeer::Drip, sock); }},
+      {"drops each connection", [&](std::string& s) { s = sock; return std::make_unique<LoopbackPeer>(LoopbackPeer::Drops, sock); }},
   };
   if (isolated) {
     schedulers.push_back({"host gone (packets dropped)", [](std::string& s) {
@@ -222,8 +145,8 @@ int main(int argc, char** argv) {
 
   // The device check of a queue's network device.
   const auto device_bound = CupsPrinters::kDeviceCheckTimeout;
-  Peer never(Peer::NeverAccepts), silent(Peer::Silent), drip(Peer::Drip), drops(Peer::Drops);
-  const std::string closed = "127.0.0.1:" + std::to_string(ClosedPort());
+  LoopbackPeer never(LoopbackPeer::NeverAccepts), silent(LoopbackPeer::Silent), drip(LoopbackPeer::Drip), drops(LoopbackPeer::Drops);
+  const std::string closed = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
   struct DeviceCase {
     std::string peer, uri;
   };

@@ -13,26 +13,32 @@
 namespace printing {
 namespace {
 
+// The numeric addresses getaddrinfo gives for `host` with `flags`.
+std::vector<std::string> Addresses(const std::string& host, const std::string& service, int flags) {
+  std::vector<std::string> found;
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = flags;
+  addrinfo* list = nullptr;
+  if (getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return found;
+  for (const addrinfo* a = list; a != nullptr; a = a->ai_next) {
+    char text[NI_MAXHOST];
+    if (getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
+      found.emplace_back(text);
+  }
+  freeaddrinfo(list);
+  return found;
+}
+
 }  // namespace
 
 std::vector<std::string> Resolve(const std::string& host, int port, const Deadline& deadline, Bounds& bounds) {
+  const std::string service = std::to_string(port);
+  // An address given as numbers needs no lookup, nor a thread to wait on.
+  std::vector<std::string> numeric = Addresses(host, service, AI_NUMERICHOST);
+  if (!numeric.empty()) return numeric;
   auto addresses = bounds.Run<std::vector<std::string>>(
-      deadline,
-      [host, service = std::to_string(port)] {
-        std::vector<std::string> found;
-        addrinfo hints{};
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_ADDRCONFIG;
-        addrinfo* list = nullptr;
-        if (getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return found;
-        for (const addrinfo* a = list; a != nullptr; a = a->ai_next) {
-          char text[NI_MAXHOST];
-          if (getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
-            found.emplace_back(text);
-        }
-        freeaddrinfo(list);
-        return found;
-      },
+      deadline, [host, service] { return Addresses(host, service, AI_ADDRCONFIG); },
       [](std::vector<std::string>&) {});
   return addresses ? std::move(*addresses) : std::vector<std::string>{};
 }

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "Text.h"
+
 namespace printing {
 namespace fs = std::filesystem;
 namespace {
@@ -137,42 +139,17 @@ std::optional<std::string> IdValue(const std::string& id, std::initializer_list<
   return std::nullopt;
 }
 
-// UTF-8 as UTF-16 code units; nothing when it is not UTF-8.
-std::optional<std::vector<char16_t>> Utf16(const std::string& text) {
-  std::vector<char16_t> out;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const int length = byte < 0x80 ? 1 : (byte >> 5) == 6 ? 2 : (byte >> 4) == 14 ? 3 : (byte >> 3) == 30 ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return std::nullopt;
-    char32_t c = length == 1 ? byte : byte & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next >> 6) != 2) return std::nullopt;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if (c >= 0x10000) {
-      out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(c));
-    }
-    i += length;
-  }
-  return out;
-}
-
 // Whether `wanted` is a descriptor's serial number as a device URI carries
-// it: the string itself (the kernel shows it in UTF-8), its UTF-16LE bytes in
+// it: the string itself (the kernel shows it in UTF-8, converted from the
+// descriptor's UTF-16), its UTF-16LE bytes in
 // hex when it is not all printable ASCII, or libusb's ASCII
 // reading of it, with "?" for every code unit beyond ASCII.
 bool IsSerial(const std::string& serial, const std::string& wanted) {
   if (serial == wanted) return true;
-  const auto units = Utf16(serial);
-  if (!units) return false;
   static const char digits[] = "0123456789ABCDEF";
   std::string hex, ascii;
   bool printable = true;
-  for (const char16_t unit : *units) {
+  for (const char16_t unit : Utf8ToUtf16(serial)) {
     for (const unsigned byte : {unsigned{unit} & 0xFFu, unsigned{unit} >> 8u}) {
       hex += digits[byte >> 4];
       hex += digits[byte & 0xF];

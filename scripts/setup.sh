@@ -68,16 +68,7 @@ virtual_display() {
   "${KAVRO_SUPERVISE:-scripts/supervise}" --owner $$ -- \
     sh -c 'exec Xvfb -displayfd 3 -nolisten tcp -auth "$1/Xauthority.server" 3>"$1/display"' sh "$_x" \
     </dev/null >>"$_x/Xvfb.log" 2>&1 &
-  _tries=0
-  until [ -s "$_x/display" ]; do
-    if ! kill -0 $! 2>/dev/null || [ $_tries -ge 500 ]; then
-      echo "Xvfb did not start:" >&2
-      cat "$_x/Xvfb.log" >&2
-      return 1
-    fi
-    sleep 0.02
-    _tries=$((_tries + 1))
-  done
+  started Xvfb $! "$_x/Xvfb.log" '[ -s "$_x/display" ]' || return 1
   DISPLAY=:$(cat "$_x/display")
   XAUTHORITY=$_x/Xauthority
   export DISPLAY XAUTHORITY
@@ -91,15 +82,27 @@ virtual_display() {
 # the supervisor's process id in `wine_server_pid`. The caller's own
 # environment must not hold WINEPREFIX=PREFIX, or it ends with them.
 wine_server() {
-  _server=server-$(stat -c %D "$1")-$(printf %x "$(stat -c %i "$1")")
-  rm -f "$1/wineserver" # of a server that has ended
-  "${KAVRO_SUPERVISE:-scripts/supervise}" --owner "${KAVRO_OWNER:-$$}" --pidfile "$2/wineserver.pid" \
-    --environ "WINEPREFIX=$1" -- env WINEPREFIX="$1" TMPDIR="$2" wineserver -f -p </dev/null >>"$3" 2>&1 &
+  _prefix=$1 _tmp=$2
+  _server=server-$(stat -c %D "$_prefix")-$(printf %x "$(stat -c %i "$_prefix")")
+  rm -f "$_prefix/wineserver" # of a server that has ended
+  "${KAVRO_SUPERVISE:-scripts/supervise}" --owner "${KAVRO_OWNER:-$$}" --pidfile "$_tmp/wineserver.pid" \
+    --environ "WINEPREFIX=$_prefix" -- env WINEPREFIX="$_prefix" TMPDIR="$_tmp" wineserver -f -p \
+    </dev/null >>"$3" 2>&1 &
   wine_server_pid=$!
+  # Its socket: in the folder under TMP that the profile names, then one
+  # named after the device and inode of the profile.
+  started wineserver $wine_server_pid "$3" \
+    '[ -s "$_prefix/wineserver" ] && [ -S "$_tmp/$(cat "$_prefix/wineserver")/$_server/socket" ]'
+}
+
+# started WHAT PID LOG CONDITION: waits, 10 s at the most, until the shell
+# condition CONDITION holds for WHAT, which the supervisor PID started; when
+# that supervisor ends first, or time runs out, shows LOG and fails.
+started() {
   _tries=0
-  until [ -s "$1/wineserver" ] && [ -S "$2/$(cat "$1/wineserver")/$_server/socket" ]; do
-    if ! kill -0 $wine_server_pid 2>/dev/null || [ $_tries -ge 200 ]; then
-      echo "wineserver did not start:" >&2
+  until eval "$4"; do
+    if ! kill -0 "$2" 2>/dev/null || [ $_tries -ge 200 ]; then
+      echo "$1 did not start:" >&2
       cat "$3" >&2
       return 1
     fi

@@ -69,11 +69,4 @@ inline constexpr std::array<ControlLayout, 11> kControls{{
     {Kind::Label, "Label1", u"", 6270, 6570, 2655, 315, 2, 12, kWhite, true, false, u"", u"", u"Attribute bits"},
 }};
 
-// The layout of the control called `name`, or null.
-constexpr const ControlLayout* FindControl(std::string_view name) {
-  for (const ControlLayout& c : kControls)
-    if (c.name == name) return &c;
-  return nullptr;
-}
-
 }  // namespace window

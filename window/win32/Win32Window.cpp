@@ -450,26 +450,32 @@ int Win32Window::RunMessageLoop(HWND window) {
   return static_cast<int>(msg.wParam);
 }
 
+namespace {
+
+template <class Control>
+Control& Required(Control* control, const char* kind, std::string_view name) {
+  if (control == nullptr) throw std::out_of_range(std::string("no such ") + kind + ": " + std::string(name));
+  return *control;
+}
+
+}  // namespace
+
 window::Label& Win32Window::LabelNamed(std::string_view name) {
   const Placed* p = Find(name);
-  if (p == nullptr || p->label == nullptr) throw std::out_of_range("no such label: " + std::string(name));
-  return *p->label;
+  return Required(p ? p->label.get() : nullptr, "label", name);
 }
 
 window::CommandButton& Win32Window::ButtonNamed(std::string_view name) {
   const Placed* p = Find(name);
-  if (p == nullptr || p->button == nullptr) throw std::out_of_range("no such button: " + std::string(name));
-  return *p->button;
+  return Required(p ? p->button.get() : nullptr, "button", name);
 }
 
 window::ListBox& Win32Window::ListNamed(std::string_view name) {
   const Placed* p = Find(name);
-  if (p == nullptr || p->list == nullptr) throw std::out_of_range("no such list box: " + std::string(name));
-  return *p->list;
+  return Required(p ? p->list.get() : nullptr, "list box", name);
 }
 
 window::CheckBox& Win32Window::CheckNamed(std::string_view name) {
   const Placed* p = Find(name);
-  if (p == nullptr || p->check == nullptr) throw std::out_of_range("no such check box: " + std::string(name));
-  return *p->check;
+  return Required(p ? p->check.get() : nullptr, "check box", name);
 }
