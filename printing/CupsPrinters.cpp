@@ -6,33 +6,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <future>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <vector>
 
+#include "CupsOwners.h"
 #include "CupsStatus.h"
-#include "DeviceCheck.h"
 #include "Text.h"
 #include "UsbPresence.h"
 
 namespace printing {
 namespace {
-
-struct HttpClose {
-  void operator()(http_t* http) const { httpClose(http); }
-};
-using Connection = std::unique_ptr<http_t, HttpClose>;
-
-struct IppDelete {
-  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
-};
-using Response = std::unique_ptr<ipp_t, IppDelete>;
-
-struct AddressListFree {
-  void operator()(http_addrlist_t* list) const { httpAddrFreeList(list); }
-};
 
 // A connection to the scheduler that the environment names, null when none
 // can be made in time (its name looked up and the connection made within
@@ -51,7 +38,7 @@ Scheduler Connect(Bounds& bounds) {
   const Deadline connecting(CupsPrinters::kConnectTimeout);
   const std::string server = cupsServer();
   const int port = ippPort();
-  std::unique_ptr<http_addrlist_t, AddressListFree> addresses;
+  AddressList addresses;
   if (server.empty() || server[0] != '/') {
     // Numbers only, which libcups takes without a lookup of its own; it
     // tries them all, as it does the addresses it looks up itself.
@@ -80,29 +67,55 @@ Scheduler Connect(Bounds& bounds) {
   return s;
 }
 
-// The scheduler's queue names (printers and classes), asking for nothing
-// else; false when it does not answer in time.
-bool QueueNames(http_t* http, std::vector<std::string>& out) {
+// A queue of the scheduler (a printer or a class).
+struct Queue {
+  std::string name;
+  // Asked for only where printers are found on the network, to tell which
+  // of them a queue already stands for.
+  std::string device_uri;
+  std::string uuid;
+};
+
+std::string String(ipp_attribute_t* a) {
+  const char* value = ippGetString(a, 0, nullptr);
+  return value != nullptr ? value : "";
+}
+
+// The scheduler's queues, with their device URIs and UUIDs when asked; nothing
+// when it does not answer in time.
+std::optional<std::vector<Queue>> Queues(http_t* http, bool identities) {
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-               "printer-name");
-  Response response(cupsDoRequest(http, request, "/"));
+  static const char* const wanted[] = {"printer-name", "device-uri", "printer-uuid"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", identities ? 3 : 1, nullptr,
+                wanted);
+  const Response response(cupsDoRequest(http, request, "/"));
   const ipp_status_t status = cupsLastError();
+  std::vector<Queue> queues;
   // No queue at all is an answer too.
-  if (status == IPP_STATUS_ERROR_NOT_FOUND) return true;
-  if (!response || status > IPP_STATUS_OK_CONFLICTING) return false;
-  for (ipp_attribute_t* a = ippFirstAttribute(response.get()); a != nullptr;
-       a = ippNextAttribute(response.get())) {
-    if (ippGetGroupTag(a) != IPP_TAG_PRINTER || ippGetName(a) == nullptr ||
-        std::strcmp(ippGetName(a), "printer-name") != 0)
+  if (status == IPP_STATUS_ERROR_NOT_FOUND) return queues;
+  if (!response || status > IPP_STATUS_OK_CONFLICTING) return std::nullopt;
+  // One queue after another, each its own group of printer attributes.
+  Queue queue;
+  const auto flush = [&] {
+    if (!queue.name.empty()) queues.push_back(std::move(queue));
+    queue = Queue{};
+  };
+  for (ipp_attribute_t* a = ippFirstAttribute(response.get()); a != nullptr; a = ippNextAttribute(response.get())) {
+    if (ippGetGroupTag(a) != IPP_TAG_PRINTER || ippGetName(a) == nullptr) {
+      flush();
       continue;
-    if (const char* name = ippGetString(a, 0, nullptr)) out.emplace_back(name);
+    }
+    const std::string_view name = ippGetName(a);
+    if (name == "printer-name") queue.name = String(a);
+    else if (name == "device-uri") queue.device_uri = String(a);
+    else if (name == "printer-uuid") queue.uuid = String(a);
   }
-  return true;
+  flush();
+  return queues;
 }
 
 struct Destination {
-  std::string queue;
+  std::string queue;     // or the name of a printer found on the network
   std::string instance;  // empty for the queue itself
 };
 
@@ -123,104 +136,169 @@ int CompareIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-// The instances ("Dest queue/instance" and "Default queue/instance" lines)
-// of the system's and the user's lpoptions files, as libcups reads them.
-std::vector<Destination> Instances() {
+// What the system's and the user's lpoptions files say, as libcups reads
+// them: the instances ("Dest queue/instance" and "Default queue/instance"
+// lines) and the default destination, the user's over the system's.
+struct Lpoptions {
+  std::vector<Destination> instances;
+  std::optional<Destination> default_destination;
+};
+
+Lpoptions ReadLpoptions() {
   std::vector<std::string> files;
   const char* root = std::getenv("CUPS_SERVERROOT");
   files.push_back(std::string(root && *root ? root : "/etc/cups") + "/lpoptions");
   if (const char* home = std::getenv("HOME"); home && *home) files.push_back(std::string(home) + "/.cups/lpoptions");
-  std::vector<Destination> out;
+  Lpoptions out;
   for (const std::string& file : files) {
     std::ifstream in(file);
     std::string line;
+    std::optional<Destination> file_default;
     while (std::getline(in, line)) {
       std::istringstream words(line);
       std::string keyword, name;
       if (!(words >> keyword >> name)) continue;
-      if (CompareIgnoringCase(keyword, "Dest") != 0 && CompareIgnoringCase(keyword, "Default") != 0) continue;
+      const bool is_default = CompareIgnoringCase(keyword, "Default") == 0;
+      if (!is_default && CompareIgnoringCase(keyword, "Dest") != 0) continue;
       const auto slash = name.find('/');
+      const Destination d{name.substr(0, slash), slash == std::string::npos ? "" : name.substr(slash + 1)};
+      if (is_default && !file_default && !d.queue.empty()) file_default = d;
       if (slash == std::string::npos || slash == 0 || slash + 1 == name.size()) continue;
-      out.push_back(Destination{name.substr(0, slash), name.substr(slash + 1)});
+      out.instances.push_back(d);
     }
+    if (file_default) out.default_destination = file_default;
   }
   return out;
 }
 
-// The destinations in the order lpstat -e lists them: every queue, and the
-// instances of the lpoptions files whose queue exists, each after its queue.
-bool Destinations(http_t* http, std::vector<Destination>& out) {
-  std::vector<std::string> queues;
-  if (!QueueNames(http, queues)) return false;
-  for (const std::string& q : queues) out.push_back(Destination{q, ""});
-  for (Destination& d : Instances()) {
+// The user's default destination, as libcups takes it: LPDEST, PRINTER
+// (other than "lp"), the lpoptions files, else the scheduler's default.
+Destination DefaultDestination(http_t* http, const Lpoptions& options) {
+  const char* named = std::getenv("LPDEST");
+  if (named == nullptr || *named == '\0') named = std::getenv("PRINTER");
+  if (named != nullptr && *named != '\0' && std::strcmp(named, "lp") != 0) {
+    const std::string name = named;
+    const auto slash = name.find('/');
+    return Destination{name.substr(0, slash), slash == std::string::npos ? "" : name.substr(slash + 1)};
+  }
+  if (options.default_destination) return *options.default_destination;
+  const char* server_default = http != nullptr ? cupsGetDefault2(http) : nullptr;
+  return Destination{server_default != nullptr ? server_default : "", ""};
+}
+
+bool IsDefault(const Destination& d, const Destination& default_destination) {
+  return !default_destination.queue.empty() && CompareIgnoringCase(d.queue, default_destination.queue) == 0 &&
+         CompareIgnoringCase(d.instance, default_destination.instance) == 0;
+}
+
+// The service name of a dnssd:// device URI ("dnssd://Name._ipp._tcp.local/").
+std::string ServiceOf(const std::string& device_uri) {
+  if (device_uri.rfind("dnssd://", 0) != 0) return "";
+  char scheme[32], user[256], host[256], resource[256];
+  int port = 0;
+  if (httpSeparateURI(HTTP_URI_CODING_ALL, device_uri.c_str(), scheme, sizeof scheme, user, sizeof user, host,
+                      sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK)
+    return "";
+  const std::string service = host;
+  return service.substr(0, service.find("._ipp"));
+}
+
+std::string WithoutUrnPrefix(const std::string& uuid) {
+  return uuid.rfind("urn:uuid:", 0) == 0 ? uuid.substr(9) : uuid;
+}
+
+// Whether `queue` stands for the printer found on the network, so that it is
+// listed once, as the queue: the same name (cups-browsed names its queues
+// so), the same DNS-SD service as its device, or the same UUID.
+bool StandsFor(const Queue& queue, const FoundPrinter& printer) {
+  if (CompareIgnoringCase(queue.name, printer.name) == 0) return true;
+  const std::string service = ServiceOf(queue.device_uri);
+  if (!service.empty() && CompareIgnoringCase(DestinationName(service), printer.name) == 0) return true;
+  return !printer.uuid.empty() &&
+         CompareIgnoringCase(WithoutUrnPrefix(queue.uuid), WithoutUrnPrefix(printer.uuid)) == 0;
+}
+
+// Whether `a` is the better service of one destination: ipps over ipp, the
+// local domain over others, as libcups chooses.
+bool Better(const FoundPrinter& a, const FoundPrinter& b) {
+  if (a.Secure() != b.Secure()) return a.Secure();
+  return a.domain == "local" && b.domain != "local";
+}
+
+// The printers found that libcups offers as destinations: one for each
+// destination name, of the services that take documents.
+std::vector<FoundPrinter> Destinations(const std::vector<FoundPrinter>& services) {
+  std::vector<FoundPrinter> best;
+  for (const FoundPrinter& p : services) {
+    const auto same = std::find_if(best.begin(), best.end(),
+                                   [&](const FoundPrinter& b) { return CompareIgnoringCase(b.name, p.name) == 0; });
+    if (same == best.end())
+      best.push_back(p);
+    else if (Better(p, *same))
+      *same = p;
+  }
+  std::erase_if(best, [](const FoundPrinter& p) { return !TakesDocuments(p.pdl); });
+  return best;
+}
+
+// The destinations in the order lpstat -e lists them: every queue, the
+// instances of the lpoptions files whose queue exists, and the printers
+// found on the network that no queue stands for, sorted as libcups sorts.
+std::vector<Destination> Listing(const std::vector<Queue>& queues, const std::vector<FoundPrinter>& found) {
+  std::vector<Destination> out;
+  for (const Queue& q : queues) out.push_back(Destination{q.name, ""});
+  for (Destination& d : ReadLpoptions().instances) {
     const auto queue = std::find_if(queues.begin(), queues.end(),
-                                    [&](const std::string& q) { return CompareIgnoringCase(q, d.queue) == 0; });
+                                    [&](const Queue& q) { return CompareIgnoringCase(q.name, d.queue) == 0; });
     if (queue == queues.end()) continue;
-    d.queue = *queue;
+    d.queue = queue->name;
     const bool known = std::any_of(out.begin(), out.end(), [&](const Destination& o) {
       return o.queue == d.queue && CompareIgnoringCase(o.instance, d.instance) == 0;
     });
     if (!known) out.push_back(std::move(d));
   }
-  // The scheduler lists its queues in this order already; only instances need placing.
+  for (const FoundPrinter& p : found) out.push_back(Destination{p.name, ""});
+  // The scheduler lists its queues in this order already; only the others need placing.
   const auto before = [](const Destination& a, const Destination& b) {
     if (int c = CompareIgnoringCase(a.queue, b.queue)) return c < 0;
     return CompareIgnoringCase(a.instance, b.instance) < 0;
   };
   if (!std::is_sorted(out.begin(), out.end(), before)) std::stable_sort(out.begin(), out.end(), before);
-  return true;
+  return out;
 }
 
-// Whether queue/instance is the destination that libcups takes as this
-// user's default (LPDEST, PRINTER, the lpoptions files, then the scheduler's).
-bool IsDefault(http_t* http, const std::string& queue, const std::string& instance) {
-  cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
-  if (dest == nullptr) return false;
-  const bool same = dest->name != nullptr && CompareIgnoringCase(dest->name, queue) == 0 &&
-                    CompareIgnoringCase(dest->instance ? dest->instance : "", instance) == 0;
-  cupsFreeDests(1, dest);
-  return same;
-}
-
-void SplitName(const std::u16string& name, std::string& queue, std::string& instance) {
+Destination SplitName(const std::u16string& name) {
   const std::string utf8 = Utf16ToUtf8(name);
   const auto slash = utf8.find('/');
-  queue = utf8.substr(0, slash);
-  instance = slash == std::string::npos ? "" : utf8.substr(slash + 1);
+  return Destination{utf8.substr(0, slash), slash == std::string::npos ? "" : utf8.substr(slash + 1)};
 }
 
-// Get-Printer-Attributes for `queue` (a printer or a class).
-Response QueueAttributes(http_t* http, const std::string& queue, const std::vector<const char*>& wanted,
-                         std::int32_t& error) {
-  if (queue.empty() || queue.find_first_of("#?\t\n\r ") != std::string::npos) {
-    error = ERROR_INVALID_PRINTER_NAME;
-    return nullptr;
-  }
+// Get-Printer-Attributes for `queue` (a printer or a class): its attributes,
+// or the error that stands for why there are none.
+struct QueueAnswer {
+  Response attributes;
+  std::int32_t error = ERROR_SUCCESS;
+};
+
+QueueAnswer QueueAttributes(http_t* http, const std::string& queue, const std::vector<const char*>& wanted) {
+  if (queue.empty() || queue.find_first_of("#?\t\n\r ") != std::string::npos)
+    return {nullptr, ERROR_INVALID_PRINTER_NAME};
   for (const char* resource : {"/printers/", "/classes/"}) {
     char uri[HTTP_MAX_URI];
     if (httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
-                         "%s%s", resource, queue.c_str()) < HTTP_URI_STATUS_OK) {
-      error = ERROR_INVALID_PRINTER_NAME;
-      return nullptr;
-    }
+                         "%s%s", resource, queue.c_str()) < HTTP_URI_STATUS_OK)
+      return {nullptr, ERROR_INVALID_PRINTER_NAME};
     ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                   static_cast<int>(wanted.size()), nullptr, wanted.data());
     Response response(cupsDoRequest(http, request, "/"));
     const ipp_status_t status = cupsLastError();
-    if (response && status <= IPP_STATUS_OK_CONFLICTING) {
-      error = ERROR_SUCCESS;
-      return response;
-    }
-    if (status != IPP_STATUS_ERROR_NOT_FOUND) {
-      error = response ? ERROR_ACCESS_DENIED : RPC_S_SERVER_UNAVAILABLE;
-      return nullptr;
-    }
+    if (response && status <= IPP_STATUS_OK_CONFLICTING) return {std::move(response), ERROR_SUCCESS};
+    if (status != IPP_STATUS_ERROR_NOT_FOUND)
+      return {nullptr, response ? ERROR_ACCESS_DENIED : RPC_S_SERVER_UNAVAILABLE};
   }
-  error = ERROR_INVALID_PRINTER_NAME;
-  return nullptr;
+  return {nullptr, ERROR_INVALID_PRINTER_NAME};
 }
 
 std::optional<std::string> Text(ipp_t* response, const char* name) {
@@ -253,6 +331,51 @@ std::optional<std::string> Host(const std::string& uri) {
   return std::string(host);
 }
 
+// The queue that an implicitclass:// device URI names, percent-decoded.
+std::optional<std::string> ImplicitClassQueue(const std::string& device_uri) {
+  if (device_uri.rfind("implicitclass://", 0) != 0) return std::nullopt;
+  char scheme[32], user[256], host[HTTP_MAX_URI], resource[HTTP_MAX_URI];
+  int port = 0;
+  if (httpSeparateURI(HTTP_URI_CODING_ALL, device_uri.c_str(), scheme, sizeof scheme, user, sizeof user, host,
+                      sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK ||
+      host[0] == '\0')
+    return std::nullopt;
+  return std::string(host);
+}
+
+// The printer URI that cups-browsed chose for the queue's last job, from its
+// cups-browsed-dest-printer-default ("\"JOB URI FORMAT RESOLUTION\""); none
+// when it found no destination then.
+std::optional<std::string> BrowsedDestination(const std::optional<std::string>& value) {
+  if (!value) return std::nullopt;
+  std::istringstream words(*value);
+  std::string job, uri;
+  if (!(words >> job >> uri)) return std::nullopt;
+  if (!uri.empty() && uri.back() == '"') uri.pop_back();
+  if (uri.find("://") == std::string::npos) return std::nullopt;
+  return uri;
+}
+
+// Whether a service found on the network is a printer behind the
+// cups-browsed queue `queue`: cups-browsed names its queues after the
+// service, as libcups does, or after the queue it stands for on a CUPS server.
+bool Behind(const FoundPrinter& printer, const std::string& queue) {
+  if (CompareIgnoringCase(printer.name, queue) == 0) return true;
+  for (const std::string prefix : {"/printers/", "/classes/"})
+    if (printer.resource.rfind(prefix, 0) == 0 && CompareIgnoringCase(printer.resource.substr(prefix.size()), queue) == 0)
+      return true;
+  return false;
+}
+
+// The URI a found printer is asked at.
+std::string DeviceUri(const FoundPrinter& p) {
+  char uri[HTTP_MAX_URI];
+  if (httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, p.Secure() ? "ipps" : "ipp", nullptr, p.host.c_str(),
+                      p.port, p.resource.c_str()) < HTTP_URI_STATUS_OK)
+    return std::string();
+  return uri;
+}
+
 // Whether the scheduler is on this machine: a unix socket or a loopback name.
 bool SchedulerIsLocal() {
   const std::string server = cupsServer();
@@ -260,51 +383,152 @@ bool SchedulerIsLocal() {
                              server == "::1" || server == "[::1]");
 }
 
+// What a device's answer does to the attribute and status words.
+void Apply(const DeviceState& checked, bool& offline, std::int32_t& status) {
+  if (checked.kind == DeviceState::Unreachable) {
+    offline = true;
+    status |= PRINTER_STATUS_OFFLINE;
+  } else if (checked.kind == DeviceState::Reachable && checked.has_state) {
+    status |= checked.status;
+    if (checked.stopped || !checked.accepting) offline = true;
+  }
+}
+
 }  // namespace
 
 PrinterCollection CupsPrinters::Printers() {
-  std::vector<PrinterObject> items;
+  // Only a scheduler on this machine sees the network this machine sees.
+  const bool browse = SchedulerIsLocal();
+  if (browse) dnssd_.Start();
+  listed_found_.clear();
   Scheduler http = Connect(bounds_);
-  std::vector<Destination> dests;
-  if (http && Destinations(http.get(), dests)) {
-    for (const Destination& d : dests)
-      items.push_back(PrinterObject{Utf8ToUtf16(FullName(d)), static_cast<std::int32_t>(items.size())});
+  if (!http) return PrinterCollection();
+  const std::vector<FoundPrinter> found = browse ? Destinations(dnssd_.Services()) : std::vector<FoundPrinter>{};
+  const std::optional<std::vector<Queue>> queues = Queues(http.get(), !found.empty());
+  if (!queues) return PrinterCollection();
+  std::vector<FoundPrinter> unqueued;
+  for (const FoundPrinter& p : found)
+    if (std::none_of(queues->begin(), queues->end(), [&](const Queue& q) { return StandsFor(q, p); }))
+      unqueued.push_back(p);
+  std::vector<PrinterObject> items;
+  for (const Destination& d : Listing(*queues, unqueued))
+    items.push_back(PrinterObject{Utf8ToUtf16(FullName(d)), static_cast<std::int32_t>(items.size())});
+  for (FoundPrinter& p : unqueued) {
+    const std::string name = p.name;
+    listed_found_.emplace(name, std::move(p));
   }
   return PrinterCollection(std::move(items));
 }
 
 std::int32_t CupsPrinters::Open(std::int32_t /*handle*/, const std::u16string& name) {
-  std::string queue, instance;
-  SplitName(name, queue, instance);
+  const Destination wanted = SplitName(name);
+  if (const auto listed = listed_found_.find(FullName(wanted)); listed != listed_found_.end()) {
+    // Still on the network: as it is there now.
+    for (FoundPrinter& p : Destinations(dnssd_.Services()))
+      if (p.name == listed->second.name) {
+        listed->second = std::move(p);
+        return ERROR_SUCCESS;
+      }
+    return ERROR_INVALID_PRINTER_NAME;
+  }
   Scheduler http = Connect(bounds_);
   if (!http) return RPC_S_SERVER_UNAVAILABLE;
-  std::int32_t error = ERROR_SUCCESS;
-  if (!QueueAttributes(http.get(), queue, {"printer-name"}, error)) return error;
-  if (instance.empty()) return ERROR_SUCCESS;
-  const std::vector<Destination> instances = Instances();
+  if (const QueueAnswer answer = QueueAttributes(http.get(), wanted.queue, {"printer-name"}); !answer.attributes)
+    return answer.error;
+  if (wanted.instance.empty()) return ERROR_SUCCESS;
+  const std::vector<Destination> instances = ReadLpoptions().instances;
   const bool known = std::any_of(instances.begin(), instances.end(), [&](const Destination& d) {
-    return CompareIgnoringCase(d.queue, queue) == 0 && d.instance == instance;
+    return CompareIgnoringCase(d.queue, wanted.queue) == 0 && d.instance == wanted.instance;
   });
   return known ? ERROR_SUCCESS : ERROR_INVALID_PRINTER_NAME;
 }
 
+DeviceState CupsPrinters::Check(const std::string& device_uri, bool describe) {
+  const HostLookup lookup = [this](const std::string& host, int port, const Deadline& deadline) {
+    // Names of the local link are multicast DNS names: avahi knows them.
+    const bool link_local = host.ends_with(".local") || host.ends_with(".local.");
+    if (link_local) {
+      std::vector<std::string> found = dnssd_.Addresses(host, deadline);
+      if (!found.empty()) return found;
+    }
+    return Resolve(host, port, deadline, bounds_);
+  };
+  return CheckDevice(device_uri, kDeviceCheckTimeout, bounds_, lookup, describe);
+}
+
+DeviceState CupsPrinters::CheckBehind(const std::string& queue, const std::optional<std::string>& browsed_default) {
+  std::vector<FoundPrinter> behind;
+  for (const FoundPrinter& p : dnssd_.Services()) {
+    if (!Behind(p, queue)) continue;
+    // One service offered both as ipp and ipps is asked once.
+    const auto same = std::find_if(behind.begin(), behind.end(), [&](const FoundPrinter& b) {
+      return b.service == p.service && b.domain == p.domain;
+    });
+    if (same == behind.end())
+      behind.push_back(p);
+    else if (Better(p, *same))
+      *same = p;
+  }
+  if (behind.empty()) {
+    if (const std::optional<std::string> uri = BrowsedDestination(browsed_default)) return Check(*uri);
+    return DeviceState{};  // the scheduler's view stands
+  }
+  // All at once, each within the one bound: ready when one of them is.
+  std::vector<std::future<DeviceState>> asked;
+  for (const FoundPrinter& p : behind)
+    asked.push_back(std::async(std::launch::async, [this, uri = DeviceUri(p)] { return Check(uri); }));
+  std::vector<DeviceState> answers;
+  for (auto& a : asked) answers.push_back(a.get());
+  for (const auto& wanted : {+[](const DeviceState& d) { return d.Ready(); },
+                             +[](const DeviceState& d) { return d.kind == DeviceState::Reachable; }})
+    if (const auto it = std::find_if(answers.begin(), answers.end(), wanted); it != answers.end()) return *it;
+  return answers.front();
+}
+
+std::int32_t CupsPrinters::DescribeFound(const FoundPrinter& p, Record& record) {
+  DeviceState checked = Check(DeviceUri(p), /*describe=*/true);
+  if (checked.kind == DeviceState::NotChecked) checked.kind = DeviceState::Unreachable;
+  const auto either = [](const std::optional<std::string>& asked, const std::string& advertised) {
+    return asked && !asked->empty() ? *asked : advertised;
+  };
+  Record r;
+  r.PrinterName = p.name;
+  r.PortName = p.Uri();
+  r.DriverName = either(checked.make_and_model, p.make_and_model);
+  r.Comment = either(checked.info, p.service);
+  if (std::string location = either(checked.location, p.location); !location.empty()) r.Location = location;
+  std::int32_t attributes = PRINTER_ATTRIBUTE_NETWORK;
+  if (IsDefault(Destination{p.name, ""}, DefaultDestination(nullptr, ReadLpoptions())))
+    attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+  bool offline = false;
+  std::int32_t status = 0;
+  Apply(checked, offline, status);
+  if (offline || (status & PRINTER_STATUS_OFFLINE)) attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
+  r.Attributes = attributes;
+  r.Priority = 1;
+  r.DefaultPriority = 1;
+  r.Status = status;
+  r.Jobs = checked.jobs;
+  r.AveragePPM = checked.pages_per_minute;
+  record = std::move(r);
+  return ERROR_SUCCESS;
+}
+
 std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16string& name, Record& record) {
-  std::string queue, instance;
-  SplitName(name, queue, instance);
+  const Destination wanted = SplitName(name);
+  if (const auto listed = listed_found_.find(FullName(wanted)); listed != listed_found_.end())
+    return DescribeFound(listed->second, record);
   Scheduler http = Connect(bounds_);
   if (!http) return RPC_S_SERVER_UNAVAILABLE;
-  std::int32_t error = ERROR_SUCCESS;
-  Response attrs = QueueAttributes(http.get(), queue,
-                                   {"printer-name", "printer-info", "printer-location",
-                                    "printer-make-and-model", "device-uri", "printer-state",
-                                    "printer-state-reasons", "printer-is-accepting-jobs",
-                                    "printer-is-shared", "printer-type", "queued-job-count",
-                                    "pages-per-minute"},
-                                   error);
-  if (!attrs) return error;
-  const bool is_default = IsDefault(http.get(), queue, instance);
+  const QueueAnswer answer =
+      QueueAttributes(http.get(), wanted.queue,
+                      {"printer-name", "printer-info", "printer-location", "printer-make-and-model", "device-uri",
+                       "printer-state", "printer-state-reasons", "printer-is-accepting-jobs", "printer-is-shared",
+                       "printer-type", "queued-job-count", "pages-per-minute", "cups-browsed-dest-printer-default"});
+  if (!answer.attributes) return answer.error;
+  const bool is_default = IsDefault(wanted, DefaultDestination(http.get(), ReadLpoptions()));
 
-  ipp_t* a = attrs.get();
+  ipp_t* a = answer.attributes.get();
   const std::int32_t type = Integer(a, "printer-type");
   const bool remote = (type & CUPS_PRINTER_REMOTE) != 0;
   const bool shared = Boolean(a, "printer-is-shared", false);
@@ -314,7 +538,7 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
   Record r;
   r.PrinterName = Utf16ToUtf8(name);
   if (remote && device) r.ServerName = Host(*device);
-  if (shared) r.ShareName = queue;
+  if (shared) r.ShareName = wanted.queue;
   if (device) r.PortName = WithoutCredentials(*device);
   r.DriverName = Text(a, "printer-make-and-model");
   r.Comment = Text(a, "printer-info");
@@ -327,21 +551,18 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
   bool offline = PrinterState(a) == IPP_PSTATE_STOPPED || !IsAcceptingJobs(a);
   // The scheduler keeps a queue idle until a job fails on it: ask a network
   // device itself, when the scheduler runs here and so sees the same network,
-  // and look for a USB printer on this machine's bus.
+  // look behind a cups-browsed queue, and look for a USB printer on this
+  // machine's bus.
   if (device && SchedulerIsLocal()) {
-    const UsbPresence usb = FindUsbPrinter(*device, sysfs_root_);
     DeviceState checked;
-    if (usb == UsbPresence::NotUsb)
-      checked = CheckDevice(*device, kDeviceCheckTimeout, bounds_);
-    else if (usb == UsbPresence::Absent)
+    if (const std::optional<std::string> queue = ImplicitClassQueue(*device)) {
+      checked = CheckBehind(*queue, Text(a, "cups-browsed-dest-printer-default"));
+    } else if (const UsbPresence usb = FindUsbPrinter(*device, sysfs_root_); usb == UsbPresence::NotUsb) {
+      checked = Check(*device);
+    } else if (usb == UsbPresence::Absent) {
       checked.kind = DeviceState::Unreachable;
-    if (checked.kind == DeviceState::Unreachable) {
-      offline = true;
-      status |= PRINTER_STATUS_OFFLINE;
-    } else if (checked.kind == DeviceState::Reachable && checked.has_state) {
-      status |= checked.status;
-      if (checked.stopped || !checked.accepting) offline = true;
     }
+    Apply(checked, offline, status);
   }
   if (offline || (status & PRINTER_STATUS_OFFLINE)) attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
   r.Attributes = attributes;

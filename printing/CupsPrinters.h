@@ -1,12 +1,16 @@
-// The printer backend over CUPS: the scheduler's destinations (instances as
-// "queue/instance") and their level-2 descriptions. Every wait on the
-// scheduler is bounded.
+// The printer backend over CUPS: the destinations that lpstat -e lists (the
+// scheduler's queues, instances as "queue/instance", and the IPP printers
+// found on the network) and their level-2 descriptions. Every wait on the
+// scheduler and on the network is bounded.
 #pragma once
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <utility>
 
 #include "Bounded.h"
+#include "DeviceCheck.h"
+#include "DnssdBrowser.h"
 #include "PrinterServices.h"
 
 namespace printing {
@@ -17,7 +21,7 @@ class CupsPrinters : public PrinterServices {
   // answers on it.
   static constexpr std::chrono::milliseconds kConnectTimeout{1500};
   static constexpr std::chrono::milliseconds kAnswerTimeout{1500};
-  // Longest time spent asking a queue's network device itself.
+  // Longest time spent asking a network device itself.
   static constexpr std::chrono::milliseconds kDeviceCheckTimeout{2000};
 
   // `sysfs_root` is where the kernel shows its devices: "/sys", or a tree in
@@ -31,10 +35,19 @@ class CupsPrinters : public PrinterServices {
   std::int32_t Describe(std::int32_t handle, const std::u16string& name, Record& record) override;
 
  private:
+  // Asks a network device itself, its .local names looked up by avahi.
+  DeviceState Check(const std::string& device_uri, bool describe = false);
+  // The device behind a cups-browsed queue (implicitclass://QUEUE/).
+  DeviceState CheckBehind(const std::string& queue, const std::optional<std::string>& browsed_default);
+  std::int32_t DescribeFound(const FoundPrinter& printer, Record& record);
+
   std::filesystem::path sysfs_root_;
   // The name lookups and DNS-SD resolutions given up on; joined by the time
   // the backend is gone.
   Bounds bounds_;
+  DnssdBrowser dnssd_;
+  // The printers found on the network that the last collection listed, by name.
+  std::map<std::string, FoundPrinter> listed_found_;
 };
 
 }  // namespace printing

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "CupsOwners.h"
 #include "CupsStatus.h"
 
 namespace printing {
@@ -45,18 +46,20 @@ std::vector<std::string> Resolve(const std::string& host, int port, const Deadli
 
 namespace {
 
-struct HttpClose {
-  void operator()(http_t* http) const { httpClose(http); }
-};
-using Connection = std::unique_ptr<http_t, HttpClose>;
-
 int KeepWaitingUntilDeadline(http_t*, void* deadline) {
   return static_cast<const Deadline*>(deadline)->Passed() ? 0 : 1;
 }
 
-// Asks the IPP printer on `http` for its state; printer_uri names it.
-DeviceState AskIpp(http_t* http, const char* printer_uri, const char* resource, bool tls,
-                   const Deadline& deadline) {
+std::optional<std::string> Text(ipp_t* response, const char* name) {
+  const char* value = ippGetString(ippFindAttribute(response, name, IPP_TAG_ZERO), 0, nullptr);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+// Asks the IPP printer on `http` for its state, and with `describe` for its
+// description; printer_uri names it.
+DeviceState AskIpp(http_t* http, const char* printer_uri, const char* resource, bool tls, const Deadline& deadline,
+                   bool describe) {
   DeviceState state;
   state.kind = DeviceState::Unreachable;
   // No peer, not even one that answers a byte at a time, holds the check
@@ -67,20 +70,30 @@ DeviceState AskIpp(http_t* http, const char* printer_uri, const char* resource, 
   cupsSetPasswordCB2(NoPassword, nullptr);
   ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printer_uri);
-  static const char* const wanted[] = {"printer-state", "printer-state-reasons", "printer-is-accepting-jobs"};
-  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
-  ipp_t* response = cupsDoRequest(http, request, resource[0] ? resource : "/");
+  static const char* const wanted[] = {"printer-state",          "printer-state-reasons", "printer-is-accepting-jobs",
+                                      "printer-make-and-model", "printer-info",          "printer-location",
+                                      "queued-job-count",       "pages-per-minute"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", describe ? 8 : 3, nullptr,
+                wanted);
+  const Response response(cupsDoRequest(http, request, resource[0] ? resource : "/"));
   const http_status_t answer = httpGetStatus(http);
-  if (response != nullptr && cupsLastError() <= IPP_STATUS_OK_CONFLICTING) {
+  ipp_t* r = response.get();
+  if (r != nullptr && cupsLastError() <= IPP_STATUS_OK_CONFLICTING) {
     state.kind = DeviceState::Reachable;
-    state.has_state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM) != nullptr;
-    state.stopped = PrinterState(response) == IPP_PSTATE_STOPPED;
-    state.accepting = IsAcceptingJobs(response);
-    state.status = StatusBits(response);
-  } else if (response != nullptr || (answer >= HTTP_STATUS_CONTINUE && !deadline.Passed())) {
+    state.has_state = ippFindAttribute(r, "printer-state", IPP_TAG_ENUM) != nullptr;
+    state.stopped = PrinterState(r) == IPP_PSTATE_STOPPED;
+    state.accepting = IsAcceptingJobs(r);
+    state.status = StatusBits(r);
+    if (describe) {
+      state.make_and_model = Text(r, "printer-make-and-model");
+      state.info = Text(r, "printer-info");
+      state.location = Text(r, "printer-location");
+      state.jobs = Integer(r, "queued-job-count");
+      state.pages_per_minute = Integer(r, "pages-per-minute");
+    }
+  } else if (r != nullptr || (answer >= HTTP_STATUS_CONTINUE && !deadline.Passed())) {
     state.kind = DeviceState::Reachable;  // it answered, if only to refuse
   }
-  ippDelete(response);
   return state;
 }
 
@@ -142,12 +155,13 @@ DeviceState CheckService(const std::string& device_uri, const std::string& servi
   char printer_uri[HTTP_MAX_URI];
   httpAssembleURI(HTTP_URI_CODING_ALL, printer_uri, sizeof printer_uri, ipps ? "ipps" : "ipp", nullptr, host,
                   httpAddrPort(httpGetAddress(http)), resource.c_str());
-  return AskIpp(http, printer_uri, resource.c_str(), false, deadline);  // libcups has already started any TLS
+  return AskIpp(http, printer_uri, resource.c_str(), false, deadline, false);  // libcups has already started any TLS
 }
 
 }  // namespace
 
-DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds) {
+DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds,
+                        const HostLookup& lookup, bool describe) {
   const Deadline deadline(budget);
   DeviceState state;
   char scheme[32], user[256], host[256], resource[1024];
@@ -164,7 +178,9 @@ DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds
   const bool tls = kind == "ipps" || kind == "https";
 
   state.kind = DeviceState::Unreachable;
-  for (const std::string& address : Resolve(host, port, deadline, bounds)) {
+  const std::vector<std::string> addresses =
+      lookup ? lookup(host, port, deadline) : Resolve(host, port, deadline, bounds);
+  for (const std::string& address : addresses) {
     const int left = deadline.LeftMilliseconds();
     if (left == 0) break;
     // Encryption starts only once the alarm stands: a TLS handshake has
@@ -177,7 +193,7 @@ DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds
     }
     char printer_uri[HTTP_MAX_URI];
     httpAssembleURI(HTTP_URI_CODING_ALL, printer_uri, sizeof printer_uri, scheme, nullptr, host, port, resource);
-    return AskIpp(http.get(), printer_uri, resource, tls, deadline);
+    return AskIpp(http.get(), printer_uri, resource, tls, deadline, describe);
   }
   return state;
 }

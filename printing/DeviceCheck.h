@@ -5,10 +5,13 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Bounded.h"
+#include "SpoolerCodes.h"
 
 namespace printing {
 
@@ -22,7 +25,19 @@ struct DeviceState {
   bool stopped = false;
   bool accepting = true;
   std::int32_t status = 0;  // PRINTER_STATUS_* bits of its state and reasons
+  // What an IPP device says of itself, when asked to describe itself.
+  std::optional<std::string> make_and_model, info, location;
+  std::int32_t jobs = 0;
+  std::int32_t pages_per_minute = 0;
+
+  // It answered, and nothing it said keeps it from printing.
+  bool Ready() const {
+    return kind == Reachable && !(has_state && (stopped || !accepting || (status & PRINTER_STATUS_OFFLINE)));
+  }
 };
+
+// Looks up the numeric addresses of a host, for a port, by the deadline.
+using HostLookup = std::function<std::vector<std::string>(const std::string& host, int port, const Deadline&)>;
 
 // The numeric addresses of `host` (for connecting to `port`), or none when
 // the lookup fails or is not done by the deadline: libcups itself puts no
@@ -31,6 +46,10 @@ std::vector<std::string> Resolve(const std::string& host, int port, const Deadli
 
 // Checks the device at `device_uri` within `budget`. What cannot be
 // interrupted (a name lookup, a DNS-SD resolution) runs under `bounds`.
-DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds);
+// Host names are looked up by `lookup`, else by Resolve(). With `describe`,
+// an IPP device is also asked for its make and model, description,
+// location, queued jobs and pages per minute.
+DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds,
+                        const HostLookup& lookup = nullptr, bool describe = false);
 
 }  // namespace printing

@@ -1,12 +1,21 @@
 #!/bin/bash
-# A real IPP printer on loopback for the tests: ippeveprinter, with the
+# Real IPP printers on loopback for the tests: ippeveprinter, with the
 # avahi-daemon it registers with and the D-Bus system bus avahi needs, all
-# private to DIR (avahi is limited to the loopback interface).
+# private to DIR. avahi runs in a network namespace of its own, so that it
+# sees no other avahi on this machine: it offers the printers registered
+# with it, at its host name, which stands for 127.0.0.1.
 #
-#   ipp-device.sh start DIR PORT   start them; the printer is ipp://localhost:PORT/ipp/print
-#   ipp-device.sh kill DIR         kill the printer at once, as if unplugged
+#   ipp-device.sh start DIR PORT   start them; the printer "Test Device" is
+#                                  ipp://localhost:PORT/ipp/print
+#   ipp-device.sh printer DIR PORT NAME [OPTION...]
+#                                  start one more printer NAME on PORT, with
+#                                  ippeveprinter's OPTIONs (-f formats, -l location)
+#   ipp-device.sh pause DIR [PORT] stop the printer (SIGSTOP): it takes
+#                                  connections and never answers
+#   ipp-device.sh kill DIR [PORT]  kill the printer at once, as if unplugged
 #   ipp-device.sh stop DIR         stop them all again
 #
+# PORT names a printer that "printer" started; without it, "Test Device".
 # DIR is made by "start" inside a folder that must exist. Each program runs
 # under scripts/supervise and ends with the process that KAVRO_OWNER names
 # (by default the caller of "start"), however that ends; so does a "start"
@@ -15,7 +24,7 @@
 set -eu
 
 usage() {
-  echo "usage: $0 start DIR PORT | kill DIR | stop DIR" >&2
+  echo "usage: $0 start DIR PORT | printer DIR PORT NAME [OPTION...] | pause DIR [PORT] | kill DIR [PORT] | stop DIR" >&2
   exit 2
 }
 [ $# -ge 2 ] || usage
@@ -108,39 +117,72 @@ enable-wide-area=no
 [publish]
 publish-hinfo=no
 publish-workstation=no
-publish-addresses=no
+publish-addresses=yes
 EOF
   export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/bus.sock"
   launch dbus dbus-daemon --config-file="$dir/bus.conf" --nofork
   await test -S bus.sock
   # avahi keeps its pid file and socket in /run/avahi-daemon, the machine's
   # own: in a mount namespace of its own, a folder of DIR stands for /run.
+  # In a network namespace of its own, its loopback interface is its alone.
   mkdir -p run
-  launch avahi unshare --mount --propagation private \
-    sh -c 'mount --bind "$1" /run && mkdir -p /run/avahi-daemon && shift && exec "$@"' sh "$dir/run" \
-    avahi-daemon --no-drop-root --no-chroot --no-rlimits -f "$dir/avahi.conf"
+  launch avahi unshare --net --mount --propagation private \
+    sh -c 'ip link set lo up && mount --bind "$1" /run && mkdir -p /run/avahi-daemon && shift && exec "$@"' \
+    sh "$dir/run" avahi-daemon --no-drop-root --no-chroot --no-rlimits -f "$dir/avahi.conf"
   await grep -q "Server startup complete" avahi.log
-  mkdir -p spool
-  launch ippeveprinter ippeveprinter -p "$port" -n localhost -d "$dir/spool" -s 12 "Test Device"
+  printer ippeveprinter "$port" "Test Device" -n localhost
+}
+
+# printer PROGRAM PORT NAME [OPTION...]: starts a printer registered with
+# this folder's avahi, and waits until it answers.
+printer() {
+  local program=$1 port=$2 name=$3
+  shift 3
+  mkdir -p "spool-$port"
+  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/bus.sock"
+  launch "$program" ippeveprinter -p "$port" -d "$dir/spool-$port" -s 12 "$@" "$name"
   await ipptool -T 2 "ipp://localhost:$port/ipp/print" get-printer-attributes.test
 }
 
-kill_printer() {
-  [ $# -eq 0 ] || usage
-  [ -s ippeveprinter.pid ] && kill -KILL "$(cat ippeveprinter.pid)" 2>/dev/null || true
-  stop_one ippeveprinter
+# The program name of the printer on PORT, or of "Test Device".
+printer_named() {
+  if [ $# -eq 0 ]; then echo ippeveprinter; else echo "printer-$1"; fi
+}
+
+signal_printer() {
+  local signal=$1 program
+  shift
+  [ $# -le 1 ] || usage
+  program=$(printer_named "$@")
+  [ -s "$program.pid" ] && kill "-$signal" "$(cat "$program.pid")" 2>/dev/null || true
+  [ "$signal" = KILL ] && stop_one "$program"
+  return 0
 }
 
 stop() {
   [ $# -eq 0 ] || usage
-  stop_one ippeveprinter
+  local f program
+  for f in printer-*.supervisor.pid ippeveprinter.supervisor.pid; do
+    [ -e "$f" ] || continue
+    program=${f%.supervisor.pid}
+    # A paused printer would not heed the supervisor's SIGTERM.
+    [ -s "$program.pid" ] && kill -CONT "$(cat "$program.pid")" 2>/dev/null
+    stop_one "$program"
+  done
   stop_one avahi
   stop_one dbus
 }
 
 case $action in
 start) shift 2 && start "$@" ;;
-kill) shift 2 && kill_printer "$@" ;;
+printer)
+  [ $# -ge 4 ] || usage
+  port=$3 name=$4
+  shift 4
+  printer "printer-$port" "$port" "$name" "$@"
+  ;;
+pause) shift 2 && signal_printer STOP "$@" ;;
+kill) shift 2 && signal_printer KILL "$@" ;;
 stop) shift 2 && stop "$@" ;;
 *) usage ;;
 esac

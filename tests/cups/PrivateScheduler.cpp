@@ -101,10 +101,12 @@ void FolderKeeper::End() {
 }
 
 void PointClientsAt(const std::string& server, const std::string& server_root,
-                    const std::string& home) {
+                    const std::string& home, const std::string& system_bus) {
   setenv("CUPS_SERVER", server.c_str(), 1);
   setenv("CUPS_SERVERROOT", server_root.c_str(), 1);
   setenv("HOME", home.c_str(), 1);
+  const std::string bus = system_bus.empty() ? home + "/no-system-bus" : system_bus;
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + bus).c_str(), 1);
   // These would name a default destination of their own.
   unsetenv("LPDEST");
   unsetenv("PRINTER");
@@ -134,7 +136,12 @@ void PrivateScheduler::WritePrintersConf(const std::string& text) {
   if (!out.flush()) throw std::runtime_error("cannot write " + ServerRoot() + "/printers.conf");
 }
 
-void PrivateScheduler::UseEnvironment() const { PointClientsAt(Socket(), ServerRoot(), Home()); }
+void PrivateScheduler::UseEnvironment() const { PointClientsAt(Socket(), ServerRoot(), Home(), system_bus_); }
+
+void PrivateScheduler::UseSystemBus(const std::string& path) {
+  system_bus_ = path;
+  UseEnvironment();
+}
 
 void PrivateScheduler::Start() {
   if (running_) return;

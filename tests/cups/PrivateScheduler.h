@@ -58,9 +58,11 @@ class FolderKeeper {
 
 // Sets CUPS_SERVER, CUPS_SERVERROOT and HOME (and unsets LPDEST and PRINTER,
 // which would name a default of their own), and makes the calling thread's
-// libcups read them again.
+// libcups read them again. DBUS_SYSTEM_BUS_ADDRESS names `system_bus`, by
+// default a socket that is not there: the printers found on the network are
+// those of a test's own avahi, never the machine's.
 void PointClientsAt(const std::string& server, const std::string& server_root,
-                    const std::string& home);
+                    const std::string& home, const std::string& system_bus = "");
 
 class PrivateScheduler {
  public:
@@ -90,6 +92,9 @@ class PrivateScheduler {
 
   // Points the environment and the calling thread's libcups at this scheduler.
   void UseEnvironment() const;
+  // From now on the clients' system bus is the one at unix socket `path`
+  // (a test's own avahi is reached there).
+  void UseSystemBus(const std::string& path);
 
   // Runs a shell command with the clients' environment of this scheduler, and
   // /usr/sbin on the PATH for lpadmin and cupsdisable; returns its exit status.
@@ -105,6 +110,7 @@ class PrivateScheduler {
 
   FolderKeeper folder_;
   std::string dir_;
+  std::string system_bus_;
   bool running_ = false;
   std::chrono::milliseconds start_duration_{0};
 };

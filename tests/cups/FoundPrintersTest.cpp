@@ -1,0 +1,171 @@
+// Printers found on the network: real IPP printers registered with a private
+// avahi, listed beside a private scheduler's queues as lpstat -e lists them,
+// asked themselves when tested; and the printers behind cups-browsed queues.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CupsPrinters.h"
+#include "LoopbackPeer.h"
+#include "Module1.h"
+#include "PrivateScheduler.h"
+#include "Text.h"
+
+using namespace printing;
+using printing::testing::ClosedLoopbackPort;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+TEST(FoundPrinterNames, AreMadeAndFilteredAsLibcupsDoes) {
+  const std::pair<const char*, const char*> names[] = {
+      {"Desk Printer", "Desk_Printer"}, {"Hall  Copier @ srv-2", "Hall_Copier_srv_2"},
+      {"\xC3\x89tage 2", "_tage_2"},    {"-edge-", "_edge_"},
+  };
+  for (const auto& [service, name] : names) EXPECT_EQ(DestinationName(service), name) << service;
+  const std::pair<const char*, bool> formats[] = {
+      {"", true},         {"application/postscript,image/urf", true}, {"IMAGE/PWG-RASTER", true},
+      {"application/pdf", true}, {"application/postscript", false},   {"application/pdfx,text/plain", false},
+  };
+  for (const auto& [pdl, takes] : formats) EXPECT_EQ(TakesDocuments(pdl), takes) << pdl;
+}
+
+// Only catches a hang: several times the longest a test may take.
+constexpr auto kHang = 4 * (CupsPrinters::kConnectTimeout + CupsPrinters::kAnswerTimeout +
+                            CupsPrinters::kDeviceCheckTimeout);
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) out.push_back(line);
+  return out;
+}
+
+struct NoView : probe::TechnicalView {
+  void List1Clear() override {}
+  void List1AddItem(const std::u16string&) override {}
+  void SetLabel1Caption(const std::u16string&) override {}
+};
+
+// One scheduler, avahi and set of printers for the suite (libdbus reads the
+// system bus's address once a process); each test asks printers of its own.
+class FoundPrintersTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scheduler_ = new cupstest::PrivateScheduler;
+    scheduler_->Start();
+    Device("start " + Dir() + " " + std::to_string(ClosedLoopbackPort()));
+    for (const auto& [port, name] : {std::pair{&desk_, "'Desk Printer' -l 'Room 4'"}, {&hall_, "'Hall Copier'"},
+                                     {&gone_, "'Gone Printer'"}, {&poster_, "Poster -f application/postscript"}}) {
+      *port = ClosedLoopbackPort();
+      Device("printer " + Dir() + " " + std::to_string(*port) + " " + name);
+    }
+    scheduler_->UseSystemBus(Dir() + "/bus.sock");
+    scheduler_->Run("lpadmin -p Office -E -v file:///dev/null");
+    scheduler_->Run("lpadmin -p Hall_Copier -E -v implicitclass://Hall_Copier/");
+    // A cups-browsed queue whose printer is known only by its last job.
+    scheduler_->Run("lpadmin -p Annex -E -v implicitclass://Annex/ -o 'cups-browsed-dest-printer-default=\"7 ipp://" +
+                    Loopback(desk_) + "/ipp/print pdf 300dpi\"'");
+    // avahi offers what registers with it within moments.
+    WaitUntil([] { return Listed("Gone_Printer") && Listed("Desk_Printer") && Listed("Test_Device"); });
+  }
+  static void TearDownTestSuite() {
+    Device("stop " + Dir());
+    delete scheduler_;
+    scheduler_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(scheduler_ != nullptr && scheduler_->Running()) << "no private scheduler";
+    scheduler_->UseEnvironment();
+  }
+  void TearDown() override { EXPECT_EQ(printers.OpenHandleCount(), 0u); }
+
+  static std::string Dir() { return scheduler_->Dir() + "/device"; }
+  static void Device(const std::string& arguments) {
+    scheduler_->Run(std::string(KAVRO_IPP_DEVICE) + " " + arguments);
+  }
+  static std::string Loopback(int port) { return "127.0.0.1:" + std::to_string(port); }
+  static bool Listed(const std::string& name) {
+    const std::vector<std::string> lines = Lines(scheduler_->Output("lpstat -e"));
+    return std::find(lines.begin(), lines.end(), name) != lines.end();
+  }
+  template <class Condition>
+  static void WaitUntil(Condition done) {
+    const auto give_up = Clock::now() + std::chrono::seconds(15);
+    while (!done() && Clock::now() < give_up) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(done());
+  }
+  // Tests the printer; a hang fails.
+  std::u16string Test(const std::u16string& name) {
+    const auto start = Clock::now();
+    std::u16string code = module.TestPrinter(name);
+    EXPECT_LT(Clock::now() - start, kHang) << "testing " << Utf16ToUtf8(name);
+    return code;
+  }
+
+  static cupstest::PrivateScheduler* scheduler_;
+  static int desk_, hall_, gone_, poster_;
+  CupsPrinters printers;
+  NoView view;
+  probe::Module1 module{printers, view};
+};
+
+cupstest::PrivateScheduler* FoundPrintersTest::scheduler_ = nullptr;
+int FoundPrintersTest::desk_ = 0, FoundPrintersTest::hall_ = 0, FoundPrintersTest::gone_ = 0,
+    FoundPrintersTest::poster_ = 0;
+
+TEST_F(FoundPrintersTest, AreListedAsLpstatListsThemAndAskedThemselves) {
+  const std::string queues = scheduler_->Output("lpstat -p");
+  std::vector<std::string> names;
+  for (const PrinterObject& p : printers.Printers()) names.push_back(Utf16ToUtf8(p.DeviceName));
+  EXPECT_EQ(names, Lines(scheduler_->Output("lpstat -e")));
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Hall_Copier"), 1) << "the queue stands for its printer";
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Poster"), 0) << "PostScript alone is no destination";
+
+  ASSERT_EQ(Test(u"Desk_Printer"), u"YES");
+  const probe::PrinterInfo2& info = module.PrinterInfo;
+  EXPECT_EQ(info.PrinterName, u"Desk_Printer");
+  for (const std::string& line : Lines(scheduler_->Output("lpstat -l -e")))
+    if (line.rfind("Desk_Printer ", 0) == 0) {
+      EXPECT_EQ(Utf8ToUtf16(line.substr(line.rfind(' ') + 1)), info.PortName);
+    }
+  EXPECT_EQ(info.DriverName, u"Example Printer");
+  EXPECT_EQ(info.Comment, u"Desk Printer");
+  EXPECT_EQ(info.Location, u"Room 4");
+  EXPECT_EQ(info.Attributes, PRINTER_ATTRIBUTE_NETWORK);
+  EXPECT_EQ(info.AveragePPM, 12);
+  EXPECT_EQ(scheduler_->Output("lpstat -p"), queues) << "testing a found printer makes no queue";
+}
+
+TEST_F(FoundPrintersTest, OneThatNeverAnswersIsNotReadyAndOneGoneIsNotFound) {
+  printers.Printers();
+  Device("pause " + Dir());  // Test Device
+  EXPECT_EQ(Test(u"Test_Device"), u"NO");
+  EXPECT_NE(module.PrinterInfo.Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE, 0);
+  EXPECT_NE(module.PrinterInfo.Status & PRINTER_STATUS_OFFLINE, 0);
+
+  Device("kill " + Dir() + " " + std::to_string(gone_));
+  WaitUntil([&] { return !Listed("Gone_Printer"); });
+  EXPECT_EQ(Test(u"Gone_Printer"), u"NOTFOUND");
+}
+
+TEST_F(FoundPrintersTest, ACupsBrowsedQueueIsAsReadyAsThePrinterBehindIt) {
+  printers.Printers();
+  EXPECT_EQ(Test(u"Hall_Copier"), u"YES");
+  EXPECT_EQ(Test(u"Annex"), u"YES");
+
+  Device("pause " + Dir() + " " + std::to_string(hall_));
+  EXPECT_EQ(Test(u"Hall_Copier"), u"NO");
+  EXPECT_NE(module.PrinterInfo.Status & PRINTER_STATUS_OFFLINE, 0);
+  scheduler_->Run("lpadmin -p Annex -o 'cups-browsed-dest-printer-default=\"8 ipp://" +
+                Loopback(ClosedLoopbackPort()) + "/ipp/print pdf 300dpi\"'");
+  EXPECT_EQ(Test(u"Annex"), u"NO");
+}
+
+}  // namespace
