@@ -2,6 +2,8 @@
 // the printer list, and one printer test.
 //   printer_bench QUEUE RUNS
 // Prints "list_ms MEDIAN test_ms MEDIAN count N code CODE".
+//   printer_bench --list
+// Lists the printers once, a name a line, as a new window's first list does.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -37,8 +39,14 @@ double Milliseconds(F&& f) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--list") {
+    printing::CupsPrinters printers;
+    for (const printing::PrinterObject& p : printers.Printers())
+      std::printf("%s\n", printing::Utf16ToUtf8(p.DeviceName).c_str());
+    return 0;
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: %s QUEUE RUNS\n", argv[0]);
+    std::fprintf(stderr, "usage: %s QUEUE RUNS | --list\n", argv[0]);
     return 2;
   }
   const std::u16string queue = printing::Utf8ToUtf16(argv[1]);

@@ -100,7 +100,7 @@ DeviceState AskIpp(http_t* http, const char* printer_uri, const char* resource, 
 // A connection that libcups made to a DNS-SD service, and the resource it
 // found there.
 struct Service {
-  http_t* http = nullptr;
+  Connection http;
   std::string resource;
 };
 
@@ -118,15 +118,13 @@ Service ConnectService(const std::string& device_uri, const Deadline& deadline, 
         dest.num_options = cupsAddOption("device-uri", device_uri.c_str(), 0, &dest.options);
         char path[1024] = "/";
         Service service;
-        service.http = cupsConnectDest(&dest, CUPS_DEST_FLAGS_DEVICE, msec, cancel.get(), path, sizeof path,
-                                       nullptr, nullptr);
+        service.http.reset(cupsConnectDest(&dest, CUPS_DEST_FLAGS_DEVICE, msec, cancel.get(), path, sizeof path,
+                                           nullptr, nullptr));
         service.resource = path;
         cupsFreeOptions(dest.num_options, dest.options);
         return service;
       },
-      [](Service& late) {
-        if (late.http) httpClose(late.http);
-      },
+      [](Service& late) { late.http.reset(); },
       [cancel] { std::atomic_ref<int>(*cancel).store(1); });
   return connected ? std::move(*connected) : Service{};
 }
@@ -141,11 +139,9 @@ DeviceState CheckService(const std::string& device_uri, const std::string& servi
   // Anything else (a raw or lpd port) is only connected to: nothing is sent.
   const Service found = ConnectService(device_uri, deadline, bounds);
   const std::string& resource = found.resource;
-  http_t* http = found.http;
+  http_t* http = found.http.get();
   state.kind = DeviceState::Unreachable;
-  if (http == nullptr) return state;
-  Connection connection(http);
-  if (deadline.Passed()) return state;
+  if (http == nullptr || deadline.Passed()) return state;
   if (!ipp && !ipps) {
     state.kind = DeviceState::Reachable;
     return state;

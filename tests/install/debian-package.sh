@@ -44,7 +44,7 @@ dpkg-deb -f "$deb" Package Version Architecture Maintainer Depends Recommends
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no maintainer"
 depends=$(dpkg-deb -f "$deb" Depends)
 # From the libraries the program links, and the platform plugin it loads.
-for needed in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libcups2 qt6-qpa-plugins; do
+for needed in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libcups2 libavahi-client3 qt6-qpa-plugins; do
   echo ", $depends," | grep -q "[, ]$needed[ ,]" || fail "Depends lacks $needed"
 done
 
