@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <exception>
-#include <iostream>
 #include <optional>
 #include <stdexcept>
 
 #include "NamedAccessible.h"
+#include "Report.h"
 
 namespace {
 
@@ -312,7 +312,7 @@ void Win32Window::Raise(void (Form1::*handler)()) {
   try {
     ((*form_).*handler)();
   } catch (const std::exception& e) {
-    std::cerr << "KAVRO_TEST_PRINTERS: " << e.what() << '\n';
+    window::Report(e.what());
   }
 }
 

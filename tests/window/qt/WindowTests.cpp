@@ -9,13 +9,12 @@
 #include <QTest>
 
 #include <algorithm>
-#include <iostream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
+#include "CapturedErrors.h"
 #include "Layout.h"
 #include "QtWindow.h"
 #include "MemoryPrinters.h"
@@ -326,10 +325,10 @@ TEST_F(WindowTest, ThePointerShowsBusyWhileATestRunsAndIsRestoredAfterIt) {
   // A test that fails on the way restores it too.
   busy.clear();
   spooler_fails = true;
-  std::ostringstream captured;
-  std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
-  Test();
-  std::cerr.rdbuf(old);
+  {
+    const windowtest::CapturedErrors reported;
+    Test();
+  }
   ASSERT_EQ(Text("lblResult"), "Printer Not available");
   ASSERT_FALSE(busy.empty());
   EXPECT_EQ(std::count(busy.begin(), busy.end(), false), 0);
