@@ -3,12 +3,11 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <exception>
 #include <optional>
 #include <stdexcept>
 
+#include "Events.h"
 #include "NamedAccessible.h"
-#include "Report.h"
 
 namespace {
 
@@ -81,6 +80,12 @@ class BusyCursor {
  private:
   HCURSOR previous_;
 };
+
+// Whether Tab can give the focus to `hwnd` as it stands: a tab stop, visible and enabled.
+bool TakesFocus(HWND hwnd) {
+  const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+  return (style & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE);
+}
 
 }  // namespace
 
@@ -187,7 +192,7 @@ Win32Window::Win32Window(printing::PrinterServices& services, HINSTANCE instance
                               kStyle, 0, dpi_);
   SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   form_ = std::make_unique<Form1>(static_cast<window::Controls&>(*this), services);
-  Raise(&Form1::Form_Load);
+  window::Raise(*form_, &Form1::Form_Load);
 }
 
 Win32Window::~Win32Window() {
@@ -287,7 +292,10 @@ void Win32Window::Scale(unsigned dpi) {
 void Win32Window::Show(int show_command) {
   ShowWindow(window_, show_command);
   UpdateWindow(window_);
-  focus_ = Control("lstPrinters");
+  // The controls stand in tab order.
+  const auto first =
+      std::find_if(controls_.begin(), controls_.end(), [](const Placed& p) { return TakesFocus(p.hwnd); });
+  focus_ = first != controls_.end() ? first->hwnd : nullptr;
   SetFocus(focus_);
 }
 
@@ -308,12 +316,10 @@ const Win32Window::Placed* Win32Window::Find(HWND hwnd) const {
   return nullptr;
 }
 
-void Win32Window::Raise(void (Form1::*handler)()) {
-  try {
-    ((*form_).*handler)();
-  } catch (const std::exception& e) {
-    window::Report(e.what());
-  }
+void Win32Window::Raise(window::Event event) {
+  std::optional<BusyCursor> busy;
+  if (event == window::Event::TestClick) busy.emplace();
+  window::Raise(*form_, event);
 }
 
 LRESULT CALLBACK Win32Window::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -337,17 +343,10 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_COMMAND: {
       if (HIWORD(wparam) != BN_CLICKED || form_ == nullptr) break;
       const Placed* p = Find(reinterpret_cast<HWND>(lparam));
-      if (p == nullptr) break;
+      if (p == nullptr || p->layout->raises == window::Event::None) break;
       // A disabled button takes no click, whatever sends one.
       if (!IsWindowEnabled(p->hwnd)) return 0;
-      if (p->layout->name == "cmdLoadPrinters") {
-        Raise(&Form1::cmdLoadPrinters_Click);
-      } else if (p->layout->name == "cmdTest") {
-        const BusyCursor busy;
-        Raise(&Form1::cmdTest_Click);
-      } else if (p->layout->name == "chkShowTech") {
-        Raise(&Form1::chkShowTech_Click);
-      }
+      Raise(p->layout->raises);
       return 0;
     }
     case WM_CTLCOLORSTATIC: {
@@ -393,7 +392,9 @@ LRESULT CALLBACK Win32Window::ControlProc(HWND hwnd, UINT message, WPARAM wparam
 
 LRESULT Win32Window::HandleControl(const Placed& control, UINT message, WPARAM wparam, LPARAM lparam) {
   HWND hwnd = control.hwnd;
-  const bool printer_list = control.layout->name == "lstPrinters";
+  // A list that raises an event raises it on a double-click and on Enter.
+  const window::Event raises = control.layout->raises;
+  const bool raising_list = control.layout->kind == window::Kind::ListBox && raises != window::Event::None;
   switch (message) {
     case WM_GETOBJECT:
       if (static_cast<LONG>(lparam) == OBJID_CLIENT &&
@@ -404,30 +405,30 @@ LRESULT Win32Window::HandleControl(const Placed& control, UINT message, WPARAM w
       }
       break;
     case WM_LBUTTONDBLCLK:
-      if (!printer_list) break;
+      if (!raising_list) break;
       {
         // Anywhere inside the list, below the last entry too, a double-click
         // is the list's double-click.
         const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
-        Raise(&Form1::lstPrinters_DblClick);
+        Raise(raises);
         return result;
       }
     case WM_GETDLGCODE:
-      // Enter belongs to the printer list while it has the focus.
-      if (printer_list && lparam != 0) {
+      // Enter belongs to such a list while it has the focus.
+      if (raising_list && lparam != 0) {
         const MSG* msg = reinterpret_cast<const MSG*>(lparam);
         if ((msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_RETURN)
           return DefSubclassProc(hwnd, message, wparam, lparam) | DLGC_WANTMESSAGE;
       }
       break;
     case WM_KEYDOWN:
-      if (printer_list && wparam == VK_RETURN) {
-        Raise(&Form1::lstPrinters_DblClick);
+      if (raising_list && wparam == VK_RETURN) {
+        Raise(raises);
         return 0;
       }
       break;
     case WM_CHAR:
-      if (printer_list && wparam == VK_RETURN) return 0;  // no beep
+      if (raising_list && wparam == VK_RETURN) return 0;  // no beep
       break;
     case WM_NCDESTROY:
       RemoveWindowSubclass(hwnd, ControlProc, kSubclassId);

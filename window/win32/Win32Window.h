@@ -21,7 +21,8 @@ class Win32Window : private window::Controls {
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
 
-  // Shows the window with the focus in the printer list.
+  // Shows the window, with the focus in the first control of the tab order
+  // that can take it (at start the printer list).
   void Show(int show_command);
 
   HWND Handle() const { return window_; }
@@ -58,9 +59,8 @@ class Win32Window : private window::Controls {
   void CreateControls(HINSTANCE instance);
   // Places the window's client area and every control for `dpi`, with fonts of that size.
   void Scale(unsigned dpi);
-  // Raises an event of Form1; a failure inside it is reported, never thrown
-  // through the system's code.
-  void Raise(void (Form1::*handler)());
+  // Raises `event` of Form1 (window::Raise), under the wait cursor for a test.
+  void Raise(window::Event event);
   const Placed* Find(std::string_view name) const;
   const Placed* Find(HWND hwnd) const;
 

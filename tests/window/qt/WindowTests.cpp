@@ -335,4 +335,26 @@ TEST_F(WindowTest, ThePointerShowsBusyWhileATestRunsAndIsRestoredAfterIt) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(WindowTest, AFailureThatATestLetsOutIsReportedAndTheWindowGoesOn) {
+  struct Unforeseen {};  // not a std::exception: the test's handler does not catch it
+  printers.Add(u"Office");
+  LoadPrinters();
+  Choose("Office");
+  printers.Fault = [](const std::string& call) {
+    if (call == "GetPrinterA") throw Unforeseen{};
+  };
+  {
+    windowtest::CapturedErrors reported;
+    Test();
+    const std::string& line = reported.Text();
+    EXPECT_TRUE(line.starts_with("KAVRO_TEST_PRINTERS: ") && line.find('\n') == line.size() - 1) << line;
+  }
+  EXPECT_EQ(Text("lblResult"), "");  // the test stopped where it failed
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(printers.OpenHandleCount(), 0u);
+  printers.Fault = nullptr;
+  Test();
+  EXPECT_EQ(Text("lblResult"), "Printer Ready");
+}
+
 }  // namespace
