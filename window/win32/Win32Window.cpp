@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
+#include <variant>
 
 #include "Events.h"
 #include "NamedAccessible.h"
@@ -81,25 +82,13 @@ class BusyCursor {
   HCURSOR previous_;
 };
 
-// Whether Tab can give the focus to `hwnd` as it stands: a tab stop, visible and enabled.
-bool TakesFocus(HWND hwnd) {
-  const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
-  return (style & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE);
-}
-
-}  // namespace
-
-class Win32Window::Win32Label : public window::Label {
+class Win32Label : public window::Label {
  public:
   explicit Win32Label(HWND hwnd) : hwnd_(hwnd) {}
-  ~Win32Label() override {
-    if (brush_ != nullptr) DeleteObject(brush_);
-  }
   void SetCaption(const std::u16string& text) override { SetWindowTextW(hwnd_, Wide(text).c_str()); }
   void SetBackColor(std::uint32_t bgr) override {
-    if (brush_ != nullptr) DeleteObject(brush_);
     colour_ = Colour(bgr);
-    brush_ = CreateSolidBrush(*colour_);
+    brush_.reset(CreateSolidBrush(*colour_));
     InvalidateRect(hwnd_, nullptr, TRUE);
   }
   void SetVisible(bool visible) override { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
@@ -109,16 +98,16 @@ class Win32Window::Win32Label : public window::Label {
     if (!colour_) return nullptr;
     SetBkColor(dc, *colour_);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    return brush_;
+    return brush_.get();
   }
 
  private:
   HWND hwnd_;
   std::optional<COLORREF> colour_;
-  HBRUSH brush_ = nullptr;
+  GdiObject<HBRUSH> brush_;
 };
 
-class Win32Window::Win32Button : public window::CommandButton {
+class Win32Button : public window::CommandButton {
  public:
   explicit Win32Button(HWND hwnd) : hwnd_(hwnd) {}
   void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
@@ -127,7 +116,7 @@ class Win32Window::Win32Button : public window::CommandButton {
   HWND hwnd_;
 };
 
-class Win32Window::Win32List : public window::ListBox {
+class Win32List : public window::ListBox {
  public:
   explicit Win32List(HWND hwnd) : hwnd_(hwnd) {}
   void AddItem(const std::u16string& text) override {
@@ -155,13 +144,27 @@ class Win32Window::Win32List : public window::ListBox {
   HWND hwnd_;
 };
 
-class Win32Window::Win32Check : public window::CheckBox {
+class Win32Check : public window::CheckBox {
  public:
   explicit Win32Check(HWND hwnd) : hwnd_(hwnd) {}
   int Value() const override { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
 
  private:
   HWND hwnd_;
+};
+
+// Whether Tab can give the focus to `hwnd` as it stands: a tab stop, visible and enabled.
+bool TakesFocus(HWND hwnd) {
+  const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+  return (style & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE);
+}
+
+}  // namespace
+
+struct Win32Window::Placed {
+  const window::ControlLayout* layout;
+  HWND hwnd;
+  std::variant<Win32Label, Win32Button, Win32List, Win32Check> control;
 };
 
 Win32Window::Win32Window(printing::PrinterServices& services, HINSTANCE instance) {
@@ -201,7 +204,7 @@ Win32Window::~Win32Window() {
     closing_by_owner_ = true;
     DestroyWindow(window_);  // the tooltip, which the window owns, with it
   }
-  for (auto& [points, font] : fonts_) DeleteObject(font);
+  // The fonts and the labels' brushes go after the controls that used them.
 }
 
 void Win32Window::CreateControls(HINSTANCE instance) {
@@ -239,24 +242,23 @@ void Win32Window::CreateControls(HINSTANCE instance) {
     HWND hwnd = CreateWindowExW(ex_style, window_class, Wide(c->text).c_str(), style, 0, 0, 0, 0, window_,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     if (hwnd == nullptr) throw std::runtime_error("cannot create control " + std::string(c->name));
-    Placed placed{c, hwnd, nullptr, nullptr, nullptr, nullptr};
     switch (c->kind) {
-      case window::Kind::Label:
-        placed.label = std::make_unique<Win32Label>(hwnd);
-        if (c->background != window::kDefaultColour)
-          placed.label->SetBackColor(static_cast<std::uint32_t>(c->background));
+      case window::Kind::Label: {
+        Win32Label label(hwnd);
+        if (c->background != window::kDefaultColour) label.SetBackColor(static_cast<std::uint32_t>(c->background));
+        controls_.push_back(Placed{c, hwnd, std::move(label)});
         break;
+      }
       case window::Kind::CommandButton:
-        placed.button = std::make_unique<Win32Button>(hwnd);
+        controls_.push_back(Placed{c, hwnd, Win32Button(hwnd)});
         break;
       case window::Kind::ListBox:
-        placed.list = std::make_unique<Win32List>(hwnd);
+        controls_.push_back(Placed{c, hwnd, Win32List(hwnd)});
         break;
       case window::Kind::CheckBox:
-        placed.check = std::make_unique<Win32Check>(hwnd);
+        controls_.push_back(Placed{c, hwnd, Win32Check(hwnd)});
         break;
     }
-    controls_.push_back(std::move(placed));
     SetWindowSubclass(hwnd, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
   }
 
@@ -277,16 +279,16 @@ void Win32Window::CreateControls(HINSTANCE instance) {
 
 void Win32Window::Scale(unsigned dpi) {
   dpi_ = dpi;
-  std::map<double, HFONT> fonts;
+  std::map<double, GdiObject<HFONT>> fonts;
   for (const Placed& p : controls_) {
     const double points = p.layout->points;
-    if (fonts.count(points) == 0) fonts[points] = points > 0 ? Arial(points, dpi) : MessageFont(dpi);
+    auto [font, made] = fonts.try_emplace(points);
+    if (made) font->second.reset(points > 0 ? Arial(points, dpi) : MessageFont(dpi));
     SetWindowPos(p.hwnd, nullptr, Scaled(p.layout->left, dpi), Scaled(p.layout->top, dpi),
                  Scaled(p.layout->width, dpi), Scaled(p.layout->height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(p.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts[points]), TRUE);
+    SendMessageW(p.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->second.get()), TRUE);
   }
-  for (auto& [points, font] : fonts_) DeleteObject(font);
-  fonts_ = std::move(fonts);
+  fonts_ = std::move(fonts);  // the fonts of the old size go
 }
 
 void Win32Window::Show(int show_command) {
@@ -351,8 +353,9 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_CTLCOLORSTATIC: {
       const Placed* p = Find(reinterpret_cast<HWND>(lparam));
-      if (p != nullptr && p->label != nullptr)
-        if (HBRUSH brush = p->label->Paint(reinterpret_cast<HDC>(wparam))) return reinterpret_cast<LRESULT>(brush);
+      const auto* label = p != nullptr ? std::get_if<Win32Label>(&p->control) : nullptr;
+      if (label != nullptr)
+        if (HBRUSH brush = label->Paint(reinterpret_cast<HDC>(wparam))) return reinterpret_cast<LRESULT>(brush);
       break;
     }
     case WM_ACTIVATE:
@@ -451,32 +454,17 @@ int Win32Window::RunMessageLoop(HWND window) {
   return static_cast<int>(msg.wParam);
 }
 
-namespace {
-
-template <class Control>
-Control& Required(Control* control, const char* kind, std::string_view name) {
-  if (control == nullptr) throw std::out_of_range(std::string("no such ") + kind + ": " + std::string(name));
-  return *control;
+template <class Wrapper>
+Wrapper& Win32Window::Named(std::string_view name, const char* kind) {
+  for (Placed& p : controls_) {
+    if (p.layout->name != name) continue;
+    if (auto* control = std::get_if<Wrapper>(&p.control)) return *control;
+    break;
+  }
+  throw std::out_of_range(std::string("no such ") + kind + ": " + std::string(name));
 }
 
-}  // namespace
-
-window::Label& Win32Window::LabelNamed(std::string_view name) {
-  const Placed* p = Find(name);
-  return Required(p ? p->label.get() : nullptr, "label", name);
-}
-
-window::CommandButton& Win32Window::ButtonNamed(std::string_view name) {
-  const Placed* p = Find(name);
-  return Required(p ? p->button.get() : nullptr, "button", name);
-}
-
-window::ListBox& Win32Window::ListNamed(std::string_view name) {
-  const Placed* p = Find(name);
-  return Required(p ? p->list.get() : nullptr, "list box", name);
-}
-
-window::CheckBox& Win32Window::CheckNamed(std::string_view name) {
-  const Placed* p = Find(name);
-  return Required(p ? p->check.get() : nullptr, "check box", name);
-}
+window::Label& Win32Window::LabelNamed(std::string_view name) { return Named<Win32Label>(name, "label"); }
+window::CommandButton& Win32Window::ButtonNamed(std::string_view name) { return Named<Win32Button>(name, "button"); }
+window::ListBox& Win32Window::ListNamed(std::string_view name) { return Named<Win32List>(name, "list box"); }
+window::CheckBox& Win32Window::CheckNamed(std::string_view name) { return Named<Win32Check>(name, "check box"); }
