@@ -2,9 +2,10 @@
 
 #include <cstdint>
 #include <exception>
-#include <iostream>
+#include <string>
 
 #include "Layout.h"
+#include "Report.h"
 #include "Text.h"
 
 using namespace window;
@@ -28,7 +29,7 @@ void Form1::cmdLoadPrinters_Click() {
     const std::int32_t last = printers.Count() - 1;
     for (std::int32_t i = 0; i <= last; ++i) list.AddItem(printers.Item(i).DeviceName);
   } catch (const std::exception& e) {
-    std::cerr << "KAVRO_TEST_PRINTERS: could not read the installed printers: " << e.what() << '\n';
+    Report(std::string("could not read the installed printers: ") + e.what());
   }
   // With no printer listed this highlights nothing.
   list.SetListIndex(0);
@@ -76,8 +77,7 @@ void Form1::cmdTest_Click() {
   } catch (const std::exception& e) {
     // No result code: the test failed on the way. Say so where a developer
     // looks, and show the user that the printer could not be read.
-    std::cerr << "KAVRO_TEST_PRINTERS: the test of printer \"" << printing::Utf16ToUtf8(selected_printer_)
-              << "\" failed: " << e.what() << '\n';
+    Report("the test of printer \"" + printing::Utf16ToUtf8(selected_printer_) + "\" failed: " + e.what());
     code = u"PROBLEM";
   }
   ShowResult(code);

@@ -1,7 +1,7 @@
 // The program's one window: the printer list, the selection, the test
 // command with its verdict, and the technical view of the last record read.
 // It works through its controls by name (Controls.h); a toolkit layer draws
-// them and raises the five events below.
+// them and raises the five events below (through window::Raise, Events.h).
 #pragma once
 #include <string>
 

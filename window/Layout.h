@@ -10,24 +10,31 @@ namespace window {
 
 enum class Kind { Label, CommandButton, ListBox, CheckBox };
 
+// The event of Form1 that a control raises: a command button or a check box
+// on a click (with the mouse or the keyboard), a list box on a double-click
+// anywhere inside it, and on Enter while it has the focus.
+enum class Event { None, LoadPrintersClick, PrintersDblClick, TestClick, ShowTechClick };
+
 // A background of the control kind's ordinary colour.
 constexpr std::int64_t kDefaultColour = -1;
 
+// One control. A row gives what differs from the defaults here.
 struct ControlLayout {
   Kind kind;
   std::string_view name;
-  std::u16string_view text;  // at start
+  std::u16string_view text = u"";  // at start
   int left, top, width, height;
   int tab_index;
-  double points;               // Arial at this size; 0: the window's default font
-  std::int64_t background;     // 0x00BBGGRR, or kDefaultColour
-  bool enabled;
-  bool wraps;                  // a label whose text wraps within its box
-  std::u16string_view tooltip;
+  double points = 0;                         // Arial at this size; 0: the window's default font
+  std::int64_t background = kDefaultColour;  // 0x00BBGGRR, or kDefaultColour
+  bool enabled = true;
+  bool wraps = false;  // a label whose text wraps within its box
+  std::u16string_view tooltip = u"";
   // What a screen reader says of it, where its text does not say it (the
   // lists), and what it adds on request.
-  std::u16string_view accessible_name;
-  std::u16string_view accessible_description;
+  std::u16string_view accessible_name = u"";
+  std::u16string_view accessible_description = u"";
+  Event raises = Event::None;  // what a user's click or double-click on it does
 };
 
 struct FormLayout {
@@ -36,7 +43,8 @@ struct FormLayout {
   int client_width, client_height;  // twips
 };
 
-inline constexpr FormLayout kForm{"Form1", u"Test Printer", 9360, 7785};
+inline constexpr FormLayout kForm{
+    .name = "Form1", .caption = u"Test Printer", .client_width = 9360, .client_height = 7785};
 
 // Colours of the window's labels, 0x00BBGGRR.
 inline constexpr std::uint32_t kWhite = 0x00FFFFFF;
@@ -48,25 +56,49 @@ inline constexpr std::uint32_t kLightGreen = 0x0080FF80;
 
 // Left column from top to bottom, then the right column.
 inline constexpr std::array<ControlLayout, 11> kControls{{
-    {Kind::Label, "lblDescribe", u"", 270, 120, 4245, 1035, 9, 9.75, kWhite, true, true, u"", u"", u""},
-    {Kind::CommandButton, "cmdLoadPrinters", u"Get available printers", 270, 1440, 2025, 375, 6, 9,
-     kDefaultColour, true, false, u"", u"", u""},
-    {Kind::Label, "lbl4Select", u"Available printers (double-click to select)", 360, 1890, 4125, 225, 4, 9,
-     kDefaultColour, true, false, u"These printers are currently connected to your computer", u"", u""},
-    {Kind::ListBox, "lstPrinters", u"", 270, 2160, 4215, 3660, 3, 9, kDefaultColour, true, false, u"",
-     u"Available printers", u"Double-click a printer to select it"},
-    {Kind::Label, "lblPrinterName", u"", 300, 5970, 4155, 315, 5, 9, kLightOrange, true, false, u"", u"",
-     u"Selected printer"},
-    {Kind::CommandButton, "cmdTest", u"Test Printer", 1200, 6360, 1455, 375, 0, 9.75, kDefaultColour, false,
-     false, u"", u"", u""},
-    {Kind::Label, "lblLongResult", u"", 270, 6780, 4185, 315, 8, 9, kLightCyan, true, false, u"", u"",
-     u"Explanation of the test result"},
-    {Kind::Label, "lblResult", u"", 300, 7200, 4185, 315, 7, 12, kWhite, true, false, u"", u"", u"Test result"},
-    {Kind::CheckBox, "chkShowTech", u"Show technical info", 5460, 210, 3405, 255, 10, 0, kDefaultColour, true,
-     false, u"", u"", u""},
-    {Kind::ListBox, "List1", u"", 4950, 480, 3975, 5940, 1, 8.25, kDefaultColour, true, false, u"",
-     u"Technical information", u""},
-    {Kind::Label, "Label1", u"", 6270, 6570, 2655, 315, 2, 12, kWhite, true, false, u"", u"", u"Attribute bits"},
+    {.kind = Kind::Label, .name = "lblDescribe",
+     .left = 270, .top = 120, .width = 4245, .height = 1035, .tab_index = 9,
+     .points = 9.75, .background = kWhite, .wraps = true},
+    {.kind = Kind::CommandButton, .name = "cmdLoadPrinters", .text = u"Get available printers",
+     .left = 270, .top = 1440, .width = 2025, .height = 375, .tab_index = 6,
+     .points = 9,
+     .raises = Event::LoadPrintersClick},
+    {.kind = Kind::Label, .name = "lbl4Select", .text = u"Available printers (double-click to select)",
+     .left = 360, .top = 1890, .width = 4125, .height = 225, .tab_index = 4,
+     .points = 9,
+     .tooltip = u"These printers are currently connected to your computer"},
+    {.kind = Kind::ListBox, .name = "lstPrinters",
+     .left = 270, .top = 2160, .width = 4215, .height = 3660, .tab_index = 3,
+     .points = 9,
+     .accessible_name = u"Available printers", .accessible_description = u"Double-click a printer to select it",
+     .raises = Event::PrintersDblClick},
+    {.kind = Kind::Label, .name = "lblPrinterName",
+     .left = 300, .top = 5970, .width = 4155, .height = 315, .tab_index = 5,
+     .points = 9, .background = kLightOrange,
+     .accessible_description = u"Selected printer"},
+    {.kind = Kind::CommandButton, .name = "cmdTest", .text = u"Test Printer",
+     .left = 1200, .top = 6360, .width = 1455, .height = 375, .tab_index = 0,
+     .points = 9.75, .enabled = false,
+     .raises = Event::TestClick},
+    {.kind = Kind::Label, .name = "lblLongResult",
+     .left = 270, .top = 6780, .width = 4185, .height = 315, .tab_index = 8,
+     .points = 9, .background = kLightCyan,
+     .accessible_description = u"Explanation of the test result"},
+    {.kind = Kind::Label, .name = "lblResult",
+     .left = 300, .top = 7200, .width = 4185, .height = 315, .tab_index = 7,
+     .points = 12, .background = kWhite,
+     .accessible_description = u"Test result"},
+    {.kind = Kind::CheckBox, .name = "chkShowTech", .text = u"Show technical info",
+     .left = 5460, .top = 210, .width = 3405, .height = 255, .tab_index = 10,
+     .raises = Event::ShowTechClick},
+    {.kind = Kind::ListBox, .name = "List1",
+     .left = 4950, .top = 480, .width = 3975, .height = 5940, .tab_index = 1,
+     .points = 8.25,
+     .accessible_name = u"Technical information"},
+    {.kind = Kind::Label, .name = "Label1",
+     .left = 6270, .top = 6570, .width = 2655, .height = 315, .tab_index = 2,
+     .points = 12, .background = kWhite,
+     .accessible_description = u"Attribute bits"},
 }};
 
 }  // namespace window

@@ -12,9 +12,11 @@
 #include <QSvgRenderer>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
+#include "Events.h"
 #include "Layout.h"
 
 // The resources of this library (window.qrc), which a static library has to
@@ -24,6 +26,7 @@ static void InitWindowResources() { Q_INIT_RESOURCE(window); }
 namespace {
 
 using window::ControlLayout;
+using window::Event;
 using window::Kind;
 
 // Layout twips to logical pixels (Qt scales those to the screen).
@@ -146,9 +149,6 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
   setFixedSize(Pixels(window::kForm.client_width), Pixels(window::kForm.client_height));
 
   std::vector<std::pair<int, QWidget*>> focusable;
-  QPushButton* load = nullptr;
-  QPushButton* test = nullptr;
-  QCheckBox* show_tech = nullptr;
   for (const ControlLayout& c : window::kControls) {
     const QString text = FromU16(c.text);
     QWidget* w = nullptr;
@@ -166,7 +166,8 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
       case Kind::CommandButton: {
         auto* button = new QPushButton(text, this);
         buttons_.emplace(c.name, std::make_unique<QtButton>(button));
-        (c.name == "cmdTest" ? test : load) = button;
+        if (c.raises != Event::None)
+          connect(button, &QPushButton::clicked, this, [this, event = c.raises] { Raise(event); });
         w = button;
         break;
       }
@@ -175,14 +176,22 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->setEditTriggers(QAbstractItemView::NoEditTriggers);
         lists_.emplace(c.name, std::make_unique<QtList>(list));
-        if (c.name == "lstPrinters") printer_list_ = list;
+        if (c.raises != Event::None) {
+          // Anywhere inside the list, below the last entry too, a double-click
+          // is the list's double-click; so is Enter while the list has the focus.
+          list->viewport()->installEventFilter(this);
+          list->installEventFilter(this);
+          raising_lists_.emplace_back(list, c.raises);
+        }
         w = list;
         break;
       }
       case Kind::CheckBox: {
-        show_tech = new QCheckBox(text, this);
-        checks_.emplace(c.name, std::make_unique<QtCheck>(show_tech));
-        w = show_tech;
+        auto* check = new QCheckBox(text, this);
+        checks_.emplace(c.name, std::make_unique<QtCheck>(check));
+        if (c.raises != Event::None)
+          connect(check, &QCheckBox::clicked, this, [this, event = c.raises] { Raise(event); });
+        w = check;
         break;
       }
     }
@@ -203,31 +212,34 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
   for (std::size_t i = 1; i < focusable.size(); ++i) setTabOrder(focusable[i - 1].second, focusable[i].second);
 
   form_ = std::make_unique<Form1>(static_cast<window::Controls&>(*this), services);
-  connect(load, &QPushButton::clicked, this, [this] { form_->cmdLoadPrinters_Click(); });
-  connect(test, &QPushButton::clicked, this, [this] {
-    const BusyCursor busy;
-    form_->cmdTest_Click();
-  });
-  connect(show_tech, &QCheckBox::clicked, this, [this] { form_->chkShowTech_Click(); });
-  // Anywhere inside the list, below the last entry too, a double-click is
-  // the list's double-click; so is Enter while the list has the focus.
-  printer_list_->viewport()->installEventFilter(this);
-  printer_list_->installEventFilter(this);
-
-  form_->Form_Load();
-  printer_list_->setFocus();
+  window::Raise(*form_, &Form1::Form_Load);
+  // The focus starts in the first control of the tab order that can take it.
+  for (const auto& [tab_index, w] : focusable) {
+    if (!w->isEnabled() || w->isHidden()) continue;
+    w->setFocus();
+    break;
+  }
 }
 
 QtWindow::~QtWindow() = default;
 
+void QtWindow::Raise(window::Event event) {
+  // A test shows the busy pointer while it runs.
+  std::optional<BusyCursor> busy;
+  if (event == Event::TestClick) busy.emplace();
+  window::Raise(*form_, event);
+}
+
 bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == printer_list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-    form_->lstPrinters_DblClick();
-  } else if (watched == printer_list_ && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      form_->lstPrinters_DblClick();
-      return true;
+  for (const auto& [list, raises] : raising_lists_) {
+    if (watched == list->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+      Raise(raises);
+    } else if (watched == list && event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        Raise(raises);
+        return true;
+      }
     }
   }
   return QWidget::eventFilter(watched, event);

@@ -7,9 +7,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "Controls.h"
 #include "Form1.h"
+#include "Layout.h"
 #include "PrinterServices.h"
 
 class QListWidget;
@@ -27,6 +30,9 @@ class QtWindow : public QWidget, private window::Controls {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Raises `event` of Form1 (window::Raise), under the busy pointer for a test.
+  void Raise(window::Event event);
+
   window::Label& LabelNamed(std::string_view name) override;
   window::CommandButton& ButtonNamed(std::string_view name) override;
   window::ListBox& ListNamed(std::string_view name) override;
@@ -36,6 +42,7 @@ class QtWindow : public QWidget, private window::Controls {
   std::map<std::string, std::unique_ptr<window::CommandButton>, std::less<>> buttons_;
   std::map<std::string, std::unique_ptr<window::ListBox>, std::less<>> lists_;
   std::map<std::string, std::unique_ptr<window::CheckBox>, std::less<>> checks_;
-  QListWidget* printer_list_ = nullptr;
+  // The lists that raise an event on a double-click, and on Enter.
+  std::vector<std::pair<QListWidget*, window::Event>> raising_lists_;
   std::unique_ptr<Form1> form_;
 };

@@ -3,11 +3,11 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <exception>
-#include <iostream>
 #include <optional>
 #include <stdexcept>
+#include <variant>
 
+#include "Events.h"
 #include "NamedAccessible.h"
 
 namespace {
@@ -82,19 +82,13 @@ class BusyCursor {
   HCURSOR previous_;
 };
 
-}  // namespace
-
-class Win32Window::Win32Label : public window::Label {
+class Win32Label : public window::Label {
  public:
   explicit Win32Label(HWND hwnd) : hwnd_(hwnd) {}
-  ~Win32Label() override {
-    if (brush_ != nullptr) DeleteObject(brush_);
-  }
   void SetCaption(const std::u16string& text) override { SetWindowTextW(hwnd_, Wide(text).c_str()); }
   void SetBackColor(std::uint32_t bgr) override {
-    if (brush_ != nullptr) DeleteObject(brush_);
     colour_ = Colour(bgr);
-    brush_ = CreateSolidBrush(*colour_);
+    brush_.reset(CreateSolidBrush(*colour_));
     InvalidateRect(hwnd_, nullptr, TRUE);
   }
   void SetVisible(bool visible) override { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
@@ -104,16 +98,16 @@ class Win32Window::Win32Label : public window::Label {
     if (!colour_) return nullptr;
     SetBkColor(dc, *colour_);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    return brush_;
+    return brush_.get();
   }
 
  private:
   HWND hwnd_;
   std::optional<COLORREF> colour_;
-  HBRUSH brush_ = nullptr;
+  GdiObject<HBRUSH> brush_;
 };
 
-class Win32Window::Win32Button : public window::CommandButton {
+class Win32Button : public window::CommandButton {
  public:
   explicit Win32Button(HWND hwnd) : hwnd_(hwnd) {}
   void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
@@ -122,7 +116,7 @@ class Win32Window::Win32Button : public window::CommandButton {
   HWND hwnd_;
 };
 
-class Win32Window::Win32List : public window::ListBox {
+class Win32List : public window::ListBox {
  public:
   explicit Win32List(HWND hwnd) : hwnd_(hwnd) {}
   void AddItem(const std::u16string& text) override {
@@ -150,13 +144,27 @@ class Win32Window::Win32List : public window::ListBox {
   HWND hwnd_;
 };
 
-class Win32Window::Win32Check : public window::CheckBox {
+class Win32Check : public window::CheckBox {
  public:
   explicit Win32Check(HWND hwnd) : hwnd_(hwnd) {}
   int Value() const override { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
 
  private:
   HWND hwnd_;
+};
+
+// Whether Tab can give the focus to `hwnd` as it stands: a tab stop, visible and enabled.
+bool TakesFocus(HWND hwnd) {
+  const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+  return (style & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE);
+}
+
+}  // namespace
+
+struct Win32Window::Placed {
+  const window::ControlLayout* layout;
+  HWND hwnd;
+  std::variant<Win32Label, Win32Button, Win32List, Win32Check> control;
 };
 
 Win32Window::Win32Window(printing::PrinterServices& services, HINSTANCE instance) {
@@ -187,7 +195,7 @@ Win32Window::Win32Window(printing::PrinterServices& services, HINSTANCE instance
                               kStyle, 0, dpi_);
   SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   form_ = std::make_unique<Form1>(static_cast<window::Controls&>(*this), services);
-  Raise(&Form1::Form_Load);
+  window::Raise(*form_, &Form1::Form_Load);
 }
 
 Win32Window::~Win32Window() {
@@ -196,7 +204,7 @@ Win32Window::~Win32Window() {
     closing_by_owner_ = true;
     DestroyWindow(window_);  // the tooltip, which the window owns, with it
   }
-  for (auto& [points, font] : fonts_) DeleteObject(font);
+  // The fonts and the labels' brushes go after the controls that used them.
 }
 
 void Win32Window::CreateControls(HINSTANCE instance) {
@@ -234,24 +242,23 @@ void Win32Window::CreateControls(HINSTANCE instance) {
     HWND hwnd = CreateWindowExW(ex_style, window_class, Wide(c->text).c_str(), style, 0, 0, 0, 0, window_,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     if (hwnd == nullptr) throw std::runtime_error("cannot create control " + std::string(c->name));
-    Placed placed{c, hwnd, nullptr, nullptr, nullptr, nullptr};
     switch (c->kind) {
-      case window::Kind::Label:
-        placed.label = std::make_unique<Win32Label>(hwnd);
-        if (c->background != window::kDefaultColour)
-          placed.label->SetBackColor(static_cast<std::uint32_t>(c->background));
+      case window::Kind::Label: {
+        Win32Label label(hwnd);
+        if (c->background != window::kDefaultColour) label.SetBackColor(static_cast<std::uint32_t>(c->background));
+        controls_.push_back(Placed{c, hwnd, std::move(label)});
         break;
+      }
       case window::Kind::CommandButton:
-        placed.button = std::make_unique<Win32Button>(hwnd);
+        controls_.push_back(Placed{c, hwnd, Win32Button(hwnd)});
         break;
       case window::Kind::ListBox:
-        placed.list = std::make_unique<Win32List>(hwnd);
+        controls_.push_back(Placed{c, hwnd, Win32List(hwnd)});
         break;
       case window::Kind::CheckBox:
-        placed.check = std::make_unique<Win32Check>(hwnd);
+        controls_.push_back(Placed{c, hwnd, Win32Check(hwnd)});
         break;
     }
-    controls_.push_back(std::move(placed));
     SetWindowSubclass(hwnd, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
   }
 
@@ -272,22 +279,25 @@ void Win32Window::CreateControls(HINSTANCE instance) {
 
 void Win32Window::Scale(unsigned dpi) {
   dpi_ = dpi;
-  std::map<double, HFONT> fonts;
+  std::map<double, GdiObject<HFONT>> fonts;
   for (const Placed& p : controls_) {
     const double points = p.layout->points;
-    if (fonts.count(points) == 0) fonts[points] = points > 0 ? Arial(points, dpi) : MessageFont(dpi);
+    auto [font, made] = fonts.try_emplace(points);
+    if (made) font->second.reset(points > 0 ? Arial(points, dpi) : MessageFont(dpi));
     SetWindowPos(p.hwnd, nullptr, Scaled(p.layout->left, dpi), Scaled(p.layout->top, dpi),
                  Scaled(p.layout->width, dpi), Scaled(p.layout->height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(p.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts[points]), TRUE);
+    SendMessageW(p.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->second.get()), TRUE);
   }
-  for (auto& [points, font] : fonts_) DeleteObject(font);
-  fonts_ = std::move(fonts);
+  fonts_ = std::move(fonts);  // the fonts of the old size go
 }
 
 void Win32Window::Show(int show_command) {
   ShowWindow(window_, show_command);
   UpdateWindow(window_);
-  focus_ = Control("lstPrinters");
+  // The controls stand in tab order.
+  const auto first =
+      std::find_if(controls_.begin(), controls_.end(), [](const Placed& p) { return TakesFocus(p.hwnd); });
+  focus_ = first != controls_.end() ? first->hwnd : nullptr;
   SetFocus(focus_);
 }
 
@@ -308,12 +318,10 @@ const Win32Window::Placed* Win32Window::Find(HWND hwnd) const {
   return nullptr;
 }
 
-void Win32Window::Raise(void (Form1::*handler)()) {
-  try {
-    ((*form_).*handler)();
-  } catch (const std::exception& e) {
-    std::cerr << "KAVRO_TEST_PRINTERS: " << e.what() << '\n';
-  }
+void Win32Window::Raise(window::Event event) {
+  std::optional<BusyCursor> busy;
+  if (event == window::Event::TestClick) busy.emplace();
+  window::Raise(*form_, event);
 }
 
 LRESULT CALLBACK Win32Window::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -337,23 +345,17 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_COMMAND: {
       if (HIWORD(wparam) != BN_CLICKED || form_ == nullptr) break;
       const Placed* p = Find(reinterpret_cast<HWND>(lparam));
-      if (p == nullptr) break;
+      if (p == nullptr || p->layout->raises == window::Event::None) break;
       // A disabled button takes no click, whatever sends one.
       if (!IsWindowEnabled(p->hwnd)) return 0;
-      if (p->layout->name == "cmdLoadPrinters") {
-        Raise(&Form1::cmdLoadPrinters_Click);
-      } else if (p->layout->name == "cmdTest") {
-        const BusyCursor busy;
-        Raise(&Form1::cmdTest_Click);
-      } else if (p->layout->name == "chkShowTech") {
-        Raise(&Form1::chkShowTech_Click);
-      }
+      Raise(p->layout->raises);
       return 0;
     }
     case WM_CTLCOLORSTATIC: {
       const Placed* p = Find(reinterpret_cast<HWND>(lparam));
-      if (p != nullptr && p->label != nullptr)
-        if (HBRUSH brush = p->label->Paint(reinterpret_cast<HDC>(wparam))) return reinterpret_cast<LRESULT>(brush);
+      const auto* label = p != nullptr ? std::get_if<Win32Label>(&p->control) : nullptr;
+      if (label != nullptr)
+        if (HBRUSH brush = label->Paint(reinterpret_cast<HDC>(wparam))) return reinterpret_cast<LRESULT>(brush);
       break;
     }
     case WM_ACTIVATE:
@@ -393,7 +395,9 @@ LRESULT CALLBACK Win32Window::ControlProc(HWND hwnd, UINT message, WPARAM wparam
 
 LRESULT Win32Window::HandleControl(const Placed& control, UINT message, WPARAM wparam, LPARAM lparam) {
   HWND hwnd = control.hwnd;
-  const bool printer_list = control.layout->name == "lstPrinters";
+  // A list that raises an event raises it on a double-click and on Enter.
+  const window::Event raises = control.layout->raises;
+  const bool raising_list = control.layout->kind == window::Kind::ListBox && raises != window::Event::None;
   switch (message) {
     case WM_GETOBJECT:
       if (static_cast<LONG>(lparam) == OBJID_CLIENT &&
@@ -404,30 +408,30 @@ LRESULT Win32Window::HandleControl(const Placed& control, UINT message, WPARAM w
       }
       break;
     case WM_LBUTTONDBLCLK:
-      if (!printer_list) break;
+      if (!raising_list) break;
       {
         // Anywhere inside the list, below the last entry too, a double-click
         // is the list's double-click.
         const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
-        Raise(&Form1::lstPrinters_DblClick);
+        Raise(raises);
         return result;
       }
     case WM_GETDLGCODE:
-      // Enter belongs to the printer list while it has the focus.
-      if (printer_list && lparam != 0) {
+      // Enter belongs to such a list while it has the focus.
+      if (raising_list && lparam != 0) {
         const MSG* msg = reinterpret_cast<const MSG*>(lparam);
         if ((msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_RETURN)
           return DefSubclassProc(hwnd, message, wparam, lparam) | DLGC_WANTMESSAGE;
       }
       break;
     case WM_KEYDOWN:
-      if (printer_list && wparam == VK_RETURN) {
-        Raise(&Form1::lstPrinters_DblClick);
+      if (raising_list && wparam == VK_RETURN) {
+        Raise(raises);
         return 0;
       }
       break;
     case WM_CHAR:
-      if (printer_list && wparam == VK_RETURN) return 0;  // no beep
+      if (raising_list && wparam == VK_RETURN) return 0;  // no beep
       break;
     case WM_NCDESTROY:
       RemoveWindowSubclass(hwnd, ControlProc, kSubclassId);
@@ -450,32 +454,17 @@ int Win32Window::RunMessageLoop(HWND window) {
   return static_cast<int>(msg.wParam);
 }
 
-namespace {
-
-template <class Control>
-Control& Required(Control* control, const char* kind, std::string_view name) {
-  if (control == nullptr) throw std::out_of_range(std::string("no such ") + kind + ": " + std::string(name));
-  return *control;
+template <class Wrapper>
+Wrapper& Win32Window::Named(std::string_view name, const char* kind) {
+  for (Placed& p : controls_) {
+    if (p.layout->name != name) continue;
+    if (auto* control = std::get_if<Wrapper>(&p.control)) return *control;
+    break;
+  }
+  throw std::out_of_range(std::string("no such ") + kind + ": " + std::string(name));
 }
 
-}  // namespace
-
-window::Label& Win32Window::LabelNamed(std::string_view name) {
-  const Placed* p = Find(name);
-  return Required(p ? p->label.get() : nullptr, "label", name);
-}
-
-window::CommandButton& Win32Window::ButtonNamed(std::string_view name) {
-  const Placed* p = Find(name);
-  return Required(p ? p->button.get() : nullptr, "button", name);
-}
-
-window::ListBox& Win32Window::ListNamed(std::string_view name) {
-  const Placed* p = Find(name);
-  return Required(p ? p->list.get() : nullptr, "list box", name);
-}
-
-window::CheckBox& Win32Window::CheckNamed(std::string_view name) {
-  const Placed* p = Find(name);
-  return Required(p ? p->check.get() : nullptr, "check box", name);
-}
+window::Label& Win32Window::LabelNamed(std::string_view name) { return Named<Win32Label>(name, "label"); }
+window::CommandButton& Win32Window::ButtonNamed(std::string_view name) { return Named<Win32Button>(name, "button"); }
+window::ListBox& Win32Window::ListNamed(std::string_view name) { return Named<Win32List>(name, "list box"); }
+window::CheckBox& Win32Window::CheckNamed(std::string_view name) { return Named<Win32Check>(name, "check box"); }

@@ -11,7 +11,7 @@
 #include "Form1.h"
 #include "Layout.h"
 #include "PrinterServices.h"
-#include "WindowsApi.h"  // last
+#include "GdiObject.h"  // last: it brings in <windows.h>
 
 class Win32Window : private window::Controls {
  public:
@@ -21,7 +21,8 @@ class Win32Window : private window::Controls {
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
 
-  // Shows the window with the focus in the printer list.
+  // Shows the window, with the focus in the first control of the tab order
+  // that can take it (at start the printer list).
   void Show(int show_command);
 
   HWND Handle() const { return window_; }
@@ -37,18 +38,8 @@ class Win32Window : private window::Controls {
   static int RunMessageLoop(HWND window);
 
  private:
-  class Win32Label;
-  class Win32Button;
-  class Win32List;
-  class Win32Check;
-  struct Placed {
-    const window::ControlLayout* layout;
-    HWND hwnd;
-    std::unique_ptr<Win32Label> label;
-    std::unique_ptr<Win32Button> button;
-    std::unique_ptr<Win32List> list;
-    std::unique_ptr<Win32Check> check;
-  };
+  // A control of the layout as created: its window and what Form1 works it through.
+  struct Placed;
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
@@ -58,11 +49,14 @@ class Win32Window : private window::Controls {
   void CreateControls(HINSTANCE instance);
   // Places the window's client area and every control for `dpi`, with fonts of that size.
   void Scale(unsigned dpi);
-  // Raises an event of Form1; a failure inside it is reported, never thrown
-  // through the system's code.
-  void Raise(void (Form1::*handler)());
+  // Raises `event` of Form1 (window::Raise), under the wait cursor for a test.
+  void Raise(window::Event event);
   const Placed* Find(std::string_view name) const;
   const Placed* Find(HWND hwnd) const;
+  // The control called `name` in the layout, if it is a `Wrapper`; else
+  // throws std::out_of_range, naming `kind`.
+  template <class Wrapper>
+  Wrapper& Named(std::string_view name, const char* kind);
 
   window::Label& LabelNamed(std::string_view name) override;
   window::CommandButton& ButtonNamed(std::string_view name) override;
@@ -75,6 +69,6 @@ class Win32Window : private window::Controls {
   HWND focus_ = nullptr;  // the control to give the focus back to
   unsigned dpi_ = 96;
   std::vector<Placed> controls_;
-  std::map<double, HFONT> fonts_;  // by point size; 0: the system's message font
+  std::map<double, GdiObject<HFONT>> fonts_;  // by point size; 0: the system's message font
   std::unique_ptr<Form1> form_;
 };

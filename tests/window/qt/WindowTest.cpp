@@ -9,13 +9,12 @@
 #include <QTest>
 
 #include <algorithm>
-#include <iostream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
+#include "CapturedErrors.h"
 #include "Layout.h"
 #include "QtWindow.h"
 #include "MemoryPrinters.h"
@@ -326,14 +325,36 @@ TEST_F(WindowTest, ThePointerShowsBusyWhileATestRunsAndIsRestoredAfterIt) {
   // A test that fails on the way restores it too.
   busy.clear();
   spooler_fails = true;
-  std::ostringstream captured;
-  std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
-  Test();
-  std::cerr.rdbuf(old);
+  {
+    const windowtest::CapturedErrors reported;
+    Test();
+  }
   ASSERT_EQ(Text("lblResult"), "Printer Not available");
   ASSERT_FALSE(busy.empty());
   EXPECT_EQ(std::count(busy.begin(), busy.end(), false), 0);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WindowTest, AFailureThatATestLetsOutIsReportedAndTheWindowGoesOn) {
+  struct Unforeseen {};  // not a std::exception: the test's handler does not catch it
+  printers.Add(u"Office");
+  LoadPrinters();
+  Choose("Office");
+  printers.Fault = [](const std::string& call) {
+    if (call == "GetPrinterA") throw Unforeseen{};
+  };
+  {
+    windowtest::CapturedErrors reported;
+    Test();
+    const std::string& line = reported.Text();
+    EXPECT_TRUE(line.starts_with("KAVRO_TEST_PRINTERS: ") && line.find('\n') == line.size() - 1) << line;
+  }
+  EXPECT_EQ(Text("lblResult"), "");  // the test stopped where it failed
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(printers.OpenHandleCount(), 0u);
+  printers.Fault = nullptr;
+  Test();
+  EXPECT_EQ(Text("lblResult"), "Printer Ready");
 }
 
 }  // namespace

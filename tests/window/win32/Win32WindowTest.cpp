@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CapturedErrors.h"
 #include "MemoryPrinters.h"
 #include "WinspoolPrinters.h"
 #include "Win32Window.h"  // last: it brings in <windows.h>
@@ -309,6 +310,29 @@ TEST_F(Win32WindowTest, ThePointerShowsBusyWhileATestRunsAndIsRestoredAfterIt) {
     EXPECT_EQ(std::count(busy.begin(), busy.end(), false), 0) << failing;
     EXPECT_EQ(GetCursor(), before) << failing;
   }
+}
+
+TEST_F(Win32WindowTest, AFailureThatATestLetsOutIsReportedAndTheWindowGoesOn) {
+  struct Unforeseen {};  // not a std::exception: the test's handler does not catch it
+  memory.Add(u"Office");
+  Click("cmdLoadPrinters");
+  Choose(L"Office");
+  memory.Fault = [](const std::string& call) {
+    if (call == "GetPrinterA") throw Unforeseen{};
+  };
+  const HCURSOR before = GetCursor();
+  {
+    windowtest::CapturedErrors reported;
+    Click("cmdTest");
+    const std::string& line = reported.Text();
+    EXPECT_TRUE(line.starts_with("KAVRO_TEST_PRINTERS: ") && line.find('\n') == line.size() - 1) << line;
+  }
+  EXPECT_EQ(Text("lblResult"), L"");  // the test stopped where it failed
+  EXPECT_EQ(GetCursor(), before);
+  EXPECT_EQ(memory.OpenHandleCount(), 0u);
+  memory.Fault = nullptr;
+  Click("cmdTest");
+  EXPECT_EQ(Text("lblResult"), L"Printer Ready");
 }
 
 TEST_F(Win32WindowTest, TabVisitsTheControlsThatTakeFocusInTheirOrder) {

@@ -2,10 +2,9 @@
 // command, the verdicts and the technical view, as a user meets them.
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
 #include <stdexcept>
 
+#include "CapturedErrors.h"
 #include "MemoryControls.h"
 #include "MemoryPrinters.h"
 
@@ -18,17 +17,7 @@ using window::kLightRed;
 using window::kLightYellow;
 using window::kWhite;
 
-// Captures what is written to standard error while it lives.
-class CapturedErrors {
- public:
-  CapturedErrors() : old_(std::cerr.rdbuf(text_.rdbuf())) {}
-  ~CapturedErrors() { std::cerr.rdbuf(old_); }
-  std::string Text() const { return text_.str(); }
-
- private:
-  std::ostringstream text_;
-  std::streambuf* old_;
-};
+using windowtest::CapturedErrors;
 
 class FormTest : public ::testing::Test {
  protected:
