@@ -51,8 +51,8 @@ std::optional<std::string> FromSystemAnsi(const char* text) {
 
 }  // namespace
 
-WinspoolPrinters::~WinspoolPrinters() {
-  for (auto& [handle, spooler] : spooler_handles_) CloseBounded(bounds_, static_cast<HANDLE>(spooler));
+SpoolerHandle::~SpoolerHandle() {
+  if (handle_ != nullptr) CloseBounded(*bounds_, static_cast<HANDLE>(handle_));
 }
 
 PrinterCollection WinspoolPrinters::Printers() {
@@ -103,7 +103,8 @@ std::int32_t WinspoolPrinters::Open(std::int32_t handle, const std::u16string& n
       });
   if (!opened) return ERROR_TIMEOUT;
   if (!opened->ok) return opened->error != ERROR_SUCCESS ? opened->error : ERROR_INVALID_PRINTER_NAME;
-  spooler_handles_[handle] = opened->handle;
+  spooler_handles_.erase(handle);
+  spooler_handles_.emplace(handle, SpoolerHandle(opened->handle, bounds_));
   return ERROR_SUCCESS;
 }
 
@@ -141,12 +142,13 @@ Described QueryLevel2(HANDLE spooler) {
 std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16string& /*name*/, Record& record) {
   const auto it = spooler_handles_.find(handle);
   if (it == spooler_handles_.end()) return ERROR_INVALID_HANDLE;
-  const HANDLE spooler = static_cast<HANDLE>(it->second);
+  const HANDLE spooler = static_cast<HANDLE>(it->second.get());
   auto described = bounds_.Run<Described>(
       Deadline(kCallTimeout), [spooler] { return QueryLevel2(spooler); },
       // The handle went with the abandoned query; it is closed once that ends.
       [spooler](Described&) { ::ClosePrinter(spooler); });
   if (!described) {
+    it->second.release();
     spooler_handles_.erase(it);
     return ERROR_TIMEOUT;
   }
@@ -180,10 +182,7 @@ std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16strin
 }
 
 void WinspoolPrinters::Closed(std::int32_t handle, const std::u16string& /*name*/) {
-  const auto it = spooler_handles_.find(handle);
-  if (it == spooler_handles_.end()) return;
-  CloseBounded(bounds_, static_cast<HANDLE>(it->second));
-  spooler_handles_.erase(it);
+  spooler_handles_.erase(handle);
 }
 
 }  // namespace printing

@@ -5,11 +5,31 @@
 #pragma once
 #include <chrono>
 #include <map>
+#include <utility>
 
 #include "Bounded.h"
 #include "PrinterServices.h"
 
 namespace printing {
+
+// A printer handle of the spooler, closed when its owner goes (waiting at
+// most the spooler call timeout).
+class SpoolerHandle {
+ public:
+  SpoolerHandle(void* handle, Bounds& bounds) : handle_(handle), bounds_(&bounds) {}
+  SpoolerHandle(SpoolerHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, nullptr)), bounds_(other.bounds_) {}
+  SpoolerHandle& operator=(SpoolerHandle&&) = delete;
+  ~SpoolerHandle();
+
+  void* get() const { return handle_; }
+  // Hands the handle over to what closes it instead.
+  void* release() { return std::exchange(handle_, nullptr); }
+
+ private:
+  void* handle_;  // the spooler's HANDLE
+  Bounds* bounds_;
+};
 
 class WinspoolPrinters : public PrinterServices {
  public:
@@ -22,9 +42,6 @@ class WinspoolPrinters : public PrinterServices {
   WinspoolPrinters() = default;
   WinspoolPrinters(const WinspoolPrinters&) = delete;
   WinspoolPrinters& operator=(const WinspoolPrinters&) = delete;
-  // Closes the spooler handles still open, and waits for the calls it gave
-  // up on to end.
-  ~WinspoolPrinters() override;
 
   PrinterCollection Printers() override;
 
@@ -37,9 +54,11 @@ class WinspoolPrinters : public PrinterServices {
   void Closed(std::int32_t handle, const std::u16string& name) override;
 
  private:
-  std::map<std::int32_t, void*> spooler_handles_;
-  // Every spooler call runs under it.
+  // Every spooler call runs under it; going, it waits for the calls it gave
+  // up on to end.
   Bounds bounds_;
+  // Closed before the bounds go.
+  std::map<std::int32_t, SpoolerHandle> spooler_handles_;
 };
 
 }  // namespace printing
