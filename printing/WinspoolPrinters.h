@@ -1,7 +1,10 @@
 // The printer backend over the Windows spooler (winspool): its local printers
 // and connections, opened and described by the spooler itself. The level-2
 // record comes from the real GetPrinterA and is packed again into the 32-bit
-// layout, since a 64-bit spooler's record holds 8-byte pointers.
+// layout, since a 64-bit spooler's record holds 8-byte pointers. A local
+// printer whose port names a network device is also asked by the device
+// itself, since the spooler learns that a device is gone only when a job
+// fails on it.
 #pragma once
 #include <chrono>
 #include <map>
@@ -38,6 +41,9 @@ class WinspoolPrinters : public PrinterServices {
   // ERROR_TIMEOUT, and a list that takes longer is empty.
   static constexpr std::chrono::milliseconds kListTimeout{2000};
   static constexpr std::chrono::milliseconds kCallTimeout{2000};
+  // Longest wait for a printer's network device, from looking up its port to
+  // its answer.
+  static constexpr std::chrono::milliseconds kDeviceCheckTimeout{2000};
 
   WinspoolPrinters() = default;
   WinspoolPrinters(const WinspoolPrinters&) = delete;
@@ -54,8 +60,8 @@ class WinspoolPrinters : public PrinterServices {
   void Closed(std::int32_t handle, const std::u16string& name) override;
 
  private:
-  // Every spooler call runs under it; going, it waits for the calls it gave
-  // up on to end.
+  // Every spooler call and every name lookup runs under it; going, it waits
+  // for the calls it gave up on to end.
   Bounds bounds_;
   // Closed before the bounds go.
   std::map<std::int32_t, SpoolerHandle> spooler_handles_;
