@@ -57,7 +57,7 @@ wine_env=(env WINEPREFIX="$prefix" TMPDIR="$dir/tmp")
 # Whether `pid` is a supervisor of this folder: its keeper, or the one of
 # its wineserver.
 supervising() {
-  [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null | grep -qF -- " $2 "
+  [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' 2>/dev/null <"/proc/$1/cmdline" | grep -qF -- " $2 "
 }
 
 # Sends SIGTERM to the supervisor whose pid FILE holds and waits (at most
