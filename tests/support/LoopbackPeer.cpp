@@ -11,7 +11,7 @@
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <sys/select.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -44,11 +44,16 @@ Fd Of(std::intptr_t fd) { return static_cast<Fd>(fd); }
 
 // Whether `fd` can be read (or accepted on) within `ms`.
 bool Readable(Fd fd, int ms) {
+#ifdef _WIN32
   fd_set set;
   FD_ZERO(&set);
   FD_SET(fd, &set);
   timeval wait{0, ms * 1000};
-  return select(static_cast<int>(fd) + 1, &set, nullptr, nullptr, &wait) > 0;
+  return select(0, &set, nullptr, nullptr, &wait) > 0;
+#else
+  pollfd one{fd, POLLIN, 0};
+  return poll(&one, 1, ms) > 0;
+#endif
 }
 
 // A socket listening on a free port of 127.0.0.1, whose number goes to `port`.
