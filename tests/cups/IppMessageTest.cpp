@@ -33,6 +33,15 @@ ssize_t WriteTo(void* buffer, ipp_uchar_t* in, size_t n) {
   return static_cast<ssize_t>(n);
 }
 
+// An answer to Get-Printer-Attributes with `status`.
+ipp_t* Answer(ipp_status_t status) {
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ipp_t* answer = ippNewResponse(request);
+  ippDelete(request);
+  ippSetStatusCode(answer, status);
+  return answer;
+}
+
 std::vector<std::uint8_t> Written(ipp_t* message) {
   Buffer b;
   EXPECT_EQ(ippWriteIO(&b, WriteTo, 1, nullptr, message), IPP_STATE_DATA);
@@ -64,8 +73,7 @@ TEST(IppMessage, AnIppLibraryReadsTheRequest) {
 }
 
 TEST(IppMessage, AnswersAreReadAsTheyMeanAndNoFurther) {
-  ipp_t* answer = ippNewResponse(ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES));
-  ippSetStatusCode(answer, IPP_STATUS_OK_IGNORED_OR_SUBSTITUTED);
+  ipp_t* answer = Answer(IPP_STATUS_OK_IGNORED_OR_SUBSTITUTED);
   // The printer's state outside its group, or inside a collection, is not its own.
   ippAddInteger(answer, IPP_TAG_UNSUPPORTED_GROUP, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_PROCESSING);
   ipp_t* member = ippNew();
@@ -92,9 +100,7 @@ TEST(IppMessage, AnswersAreReadAsTheyMeanAndNoFurther) {
   for (std::size_t size = 0; size < bytes.size(); ++size)
     EXPECT_FALSE(ReadIppAnswer(bytes.data(), size)) << size;
 
-  ipp_t* refusal = ippNewResponse(ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES));
-  ippSetStatusCode(refusal, IPP_STATUS_ERROR_NOT_AUTHORIZED);
-  const std::vector<std::uint8_t> refused = Written(refusal);
+  const std::vector<std::uint8_t> refused = Written(Answer(IPP_STATUS_ERROR_NOT_AUTHORIZED));
   ASSERT_TRUE(ReadIppAnswer(refused.data(), refused.size()));
   EXPECT_FALSE(ReadIppAnswer(refused.data(), refused.size())->Succeeded());
 
