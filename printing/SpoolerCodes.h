@@ -28,12 +28,16 @@ inline constexpr std::int32_t PRINTER_ATTRIBUTE_FAX = 0x4000;
 
 inline constexpr std::int32_t PRINTER_STATUS_PAUSED = 0x1;
 inline constexpr std::int32_t PRINTER_STATUS_ERROR = 0x2;
+inline constexpr std::int32_t PRINTER_STATUS_PENDING_DELETION = 0x4;
 inline constexpr std::int32_t PRINTER_STATUS_PAPER_JAM = 0x8;
 inline constexpr std::int32_t PRINTER_STATUS_PAPER_OUT = 0x10;
 inline constexpr std::int32_t PRINTER_STATUS_OFFLINE = 0x80;
 inline constexpr std::int32_t PRINTER_STATUS_PRINTING = 0x400;
+inline constexpr std::int32_t PRINTER_STATUS_NOT_AVAILABLE = 0x1000;
 inline constexpr std::int32_t PRINTER_STATUS_TONER_LOW = 0x20000;
 inline constexpr std::int32_t PRINTER_STATUS_NO_TONER = 0x40000;
 inline constexpr std::int32_t PRINTER_STATUS_DOOR_OPEN = 0x400000;
+inline constexpr std::int32_t PRINTER_STATUS_SERVER_UNKNOWN = 0x800000;
+inline constexpr std::int32_t PRINTER_STATUS_SERVER_OFFLINE = 0x2000000;
 
 }  // namespace printing

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "Bounded.h"
+#include "DeviceCheck.h"
+#include "PrinterState.h"
+#include "SpoolerPorts.h"
 #include "Text.h"
 
 // Last: see WindowsApi.h.
@@ -51,8 +54,8 @@ std::optional<std::string> FromSystemAnsi(const char* text) {
 
 }  // namespace
 
-WinspoolPrinters::~WinspoolPrinters() {
-  for (auto& [handle, spooler] : spooler_handles_) CloseBounded(bounds_, static_cast<HANDLE>(spooler));
+SpoolerHandle::~SpoolerHandle() {
+  if (handle_ != nullptr) CloseBounded(*bounds_, static_cast<HANDLE>(handle_));
 }
 
 PrinterCollection WinspoolPrinters::Printers() {
@@ -103,7 +106,8 @@ std::int32_t WinspoolPrinters::Open(std::int32_t handle, const std::u16string& n
       });
   if (!opened) return ERROR_TIMEOUT;
   if (!opened->ok) return opened->error != ERROR_SUCCESS ? opened->error : ERROR_INVALID_PRINTER_NAME;
-  spooler_handles_[handle] = opened->handle;
+  spooler_handles_.erase(handle);
+  spooler_handles_.emplace(handle, SpoolerHandle(opened->handle, bounds_));
   return ERROR_SUCCESS;
 }
 
@@ -136,17 +140,26 @@ Described QueryLevel2(HANDLE spooler) {
   return d;
 }
 
+// A printer connection (\\server\printer): its print server asks its
+// devices, and its port is one of the server's.
+bool IsConnection(const PRINTER_INFO_2A& info) {
+  const bool named = info.pPrinterName != nullptr && std::strncmp(info.pPrinterName, "\\\\", 2) == 0;
+  return named || (info.Attributes & PRINTER_ATTRIBUTE_NETWORK) != 0 ||
+         (info.pServerName != nullptr && info.pServerName[0] != '\0');
+}
+
 }  // namespace
 
 std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16string& /*name*/, Record& record) {
   const auto it = spooler_handles_.find(handle);
   if (it == spooler_handles_.end()) return ERROR_INVALID_HANDLE;
-  const HANDLE spooler = static_cast<HANDLE>(it->second);
+  const HANDLE spooler = static_cast<HANDLE>(it->second.get());
   auto described = bounds_.Run<Described>(
       Deadline(kCallTimeout), [spooler] { return QueryLevel2(spooler); },
       // The handle went with the abandoned query; it is closed once that ends.
       [spooler](Described&) { ::ClosePrinter(spooler); });
   if (!described) {
+    it->second.release();
     spooler_handles_.erase(it);
     return ERROR_TIMEOUT;
   }
@@ -168,22 +181,28 @@ std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16strin
   record.Datatype = FromSystemAnsi(info.pDatatype);
   record.Parameters = FromSystemAnsi(info.pParameters);
   record.SecurityDescriptor = 0;
-  record.Attributes = static_cast<std::int32_t>(info.Attributes);
+  // The spooler's status word as it is; the attribute word works offline
+  // when that word, or the printer's network device, says it cannot print.
+  std::int32_t status = static_cast<std::int32_t>(info.Status);
+  std::int32_t attributes = WithSpoolerStatus(static_cast<std::int32_t>(info.Attributes), status);
+  if (!IsConnection(info) && record.PortName) {
+    const Deadline deadline(kDeviceCheckTimeout);
+    if (const std::optional<std::string> device = PortDevice(*record.PortName, deadline, bounds_))
+      AddDeviceState(CheckDevice(*device, deadline.Left(), bounds_), attributes, status);
+  }
+  record.Attributes = attributes;
   record.Priority = static_cast<std::int32_t>(info.Priority);
   record.DefaultPriority = static_cast<std::int32_t>(info.DefaultPriority);
   record.StartTime = static_cast<std::int32_t>(info.StartTime);
   record.UntilTime = static_cast<std::int32_t>(info.UntilTime);
-  record.Status = static_cast<std::int32_t>(info.Status);
+  record.Status = status;
   record.Jobs = static_cast<std::int32_t>(info.cJobs);
   record.AveragePPM = static_cast<std::int32_t>(info.AveragePPM);
   return ERROR_SUCCESS;
 }
 
 void WinspoolPrinters::Closed(std::int32_t handle, const std::u16string& /*name*/) {
-  const auto it = spooler_handles_.find(handle);
-  if (it == spooler_handles_.end()) return;
-  CloseBounded(bounds_, static_cast<HANDLE>(it->second));
-  spooler_handles_.erase(it);
+  spooler_handles_.erase(handle);
 }
 
 }  // namespace printing

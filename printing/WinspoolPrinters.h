@@ -1,15 +1,38 @@
 // The printer backend over the Windows spooler (winspool): its local printers
 // and connections, opened and described by the spooler itself. The level-2
 // record comes from the real GetPrinterA and is packed again into the 32-bit
-// layout, since a 64-bit spooler's record holds 8-byte pointers.
+// layout, since a 64-bit spooler's record holds 8-byte pointers. A local
+// printer whose port names a network device is also asked by the device
+// itself, since the spooler learns that a device is gone only when a job
+// fails on it.
 #pragma once
 #include <chrono>
 #include <map>
+#include <utility>
 
 #include "Bounded.h"
 #include "PrinterServices.h"
 
 namespace printing {
+
+// A printer handle of the spooler, closed when its owner goes (waiting at
+// most the spooler call timeout).
+class SpoolerHandle {
+ public:
+  SpoolerHandle(void* handle, Bounds& bounds) : handle_(handle), bounds_(&bounds) {}
+  SpoolerHandle(SpoolerHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, nullptr)), bounds_(other.bounds_) {}
+  SpoolerHandle& operator=(SpoolerHandle&&) = delete;
+  ~SpoolerHandle();
+
+  void* get() const { return handle_; }
+  // Hands the handle over to what closes it instead.
+  void* release() { return std::exchange(handle_, nullptr); }
+
+ private:
+  void* handle_;  // the spooler's HANDLE
+  Bounds* bounds_;
+};
 
 class WinspoolPrinters : public PrinterServices {
  public:
@@ -18,13 +41,13 @@ class WinspoolPrinters : public PrinterServices {
   // ERROR_TIMEOUT, and a list that takes longer is empty.
   static constexpr std::chrono::milliseconds kListTimeout{2000};
   static constexpr std::chrono::milliseconds kCallTimeout{2000};
+  // Longest wait for a printer's network device, from looking up its port to
+  // its answer.
+  static constexpr std::chrono::milliseconds kDeviceCheckTimeout{2000};
 
   WinspoolPrinters() = default;
   WinspoolPrinters(const WinspoolPrinters&) = delete;
   WinspoolPrinters& operator=(const WinspoolPrinters&) = delete;
-  // Closes the spooler handles still open, and waits for the calls it gave
-  // up on to end.
-  ~WinspoolPrinters() override;
 
   PrinterCollection Printers() override;
 
@@ -37,9 +60,11 @@ class WinspoolPrinters : public PrinterServices {
   void Closed(std::int32_t handle, const std::u16string& name) override;
 
  private:
-  std::map<std::int32_t, void*> spooler_handles_;
-  // Every spooler call runs under it.
+  // Every spooler call and every name lookup runs under it; going, it waits
+  // for the calls it gave up on to end.
   Bounds bounds_;
+  // Closed before the bounds go.
+  std::map<std::int32_t, SpoolerHandle> spooler_handles_;
 };
 
 }  // namespace printing

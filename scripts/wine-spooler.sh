@@ -1,12 +1,15 @@
 #!/bin/bash
 # The Windows spooler for the Windows tests: wine, in a profile of its own
 # inside DIR, over a private CUPS scheduler in DIR/cups. wine's spooler lists
-# the scheduler's queues as its printers.
+# the scheduler's queues as its printers. Beside them runs an IPP printer on
+# loopback (scripts/ipp-device.sh in DIR/device), whose port number is in
+# DIR/device/port; the tests add printers on its port to the profile.
 #
 #   wine-spooler.sh start DIR   make DIR, a scheduler with the sample queues,
-#                               a new wine profile, a persistent wineserver
-#   wine-spooler.sh stop DIR    stop the wineserver and the scheduler, and
-#                               remove DIR
+#                               the IPP printer, a new wine profile, a
+#                               persistent wineserver
+#   wine-spooler.sh stop DIR    stop the wineserver, the IPP printer and the
+#                               scheduler, and remove DIR
 #
 # DIR, the wineserver and the scheduler run under scripts/supervise and end
 # with the process that KAVRO_OWNER names, by default the caller of "start"
@@ -54,7 +57,7 @@ wine_env=(env WINEPREFIX="$prefix" TMPDIR="$dir/tmp")
 # Whether `pid` is a supervisor of this folder: its keeper, or the one of
 # its wineserver.
 supervising() {
-  [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null | grep -qF -- " $2 "
+  [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' 2>/dev/null <"/proc/$1/cmdline" | grep -qF -- " $2 "
 }
 
 # Sends SIGTERM to the supervisor whose pid FILE holds and waits (at most
@@ -77,6 +80,7 @@ stop() {
   [ -d "$dir" ] || return 0
   # Ends wine's programs too.
   stop_supervisor "$dir/wineserver.supervisor.pid" "--pidfile $dir/tmp/wineserver.pid"
+  "$here/ipp-device.sh" stop "$dir/device"
   "$here/private-cupsd.sh" stop "$dir/cups"
   # The keeper removes the folder; a folder without one (left by a machine
   # that went down) is removed here.
@@ -114,6 +118,10 @@ mkdir cups home prefix tmp
 sample_queues
 # A queue of the tests' own, whose attributes they change in the profile.
 lpadmin -p Workroom -E -v file:///dev/null -D "Café corner"
+# The IPP printer, on a port that was free a moment ago.
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$here/ipp-device.sh" start "$dir/device" "$port"
+echo "$port" >"$dir/device/port"
 
 # A profile of its own, served by a wineserver that no wine program starts
 # on its own. Its first start lists the scheduler's queues as wine's printers.

@@ -39,9 +39,15 @@ using namespace std::chrono_literals;
 // Generous: everything is gone well within a second here; a hang fails.
 constexpr auto kGone = 30s;
 
+// The file's bytes, none when it cannot be read: the files of a process in
+// /proc fail to read once it has ended, which it may do while they are read.
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  try {
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  } catch (const std::ios_base::failure&) {
+    return "";
+  }
 }
 
 struct Process {
@@ -182,6 +188,14 @@ TEST_P(KilledTestProgram, LeavesNoProcessAndNoFolder) {
   int output = -1;
   const pid_t holder = Spawn({KAVRO_FIXTURE_HOLDER}, &output);
   ASSERT_GT(holder, 0);
+  // However the test ends, the holder does not outlive it.
+  struct Holder {
+    pid_t pid;
+    ~Holder() {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == 0) KillAndReap(pid);  // not reaped yet
+    }
+  } holder_guard{holder};
   const auto folder_line = ReadLine(output, 60s);
   if (!folder_line || folder_line->rfind("folder ", 0) != 0) {
     KillAndReap(holder);

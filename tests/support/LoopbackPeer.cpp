@@ -1,36 +1,81 @@
 #include "LoopbackPeer.h"
 
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include "WindowsApi.h"
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <chrono>
-#include <cstring>
-#include <stdexcept>
-#include <vector>
+#endif
 
 namespace printing::testing {
 namespace {
 
+#ifdef _WIN32
+using Fd = SOCKET;
+constexpr Fd kNone = INVALID_SOCKET;
+constexpr int kNoSignal = 0;
+void CloseFd(Fd fd) { closesocket(fd); }
+bool SocketsReady() {
+  static const bool ready = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return ready;
+}
+#else
+using Fd = int;
+constexpr Fd kNone = -1;
+constexpr int kNoSignal = MSG_NOSIGNAL;
+void CloseFd(Fd fd) { close(fd); }
+bool SocketsReady() { return true; }
+#endif
+
+Fd Of(std::intptr_t fd) { return static_cast<Fd>(fd); }
+
+// Whether `fd` can be read (or accepted on) within `ms`.
+bool Readable(Fd fd, int ms) {
+#ifdef _WIN32
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(fd, &set);
+  timeval wait{0, ms * 1000};
+  return select(0, &set, nullptr, nullptr, &wait) > 0;
+#else
+  pollfd one{fd, POLLIN, 0};
+  return poll(&one, 1, ms) > 0;
+#endif
+}
+
 // A socket listening on a free port of 127.0.0.1, whose number goes to `port`.
-int ListenOnLoopback(int& port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+Fd ListenOnLoopback(int& port) {
+  const Fd fd = SocketsReady() ? socket(AF_INET, SOCK_STREAM, 0) : kNone;
   sockaddr_in at{};
   at.sin_family = AF_INET;
   at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof at;
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(fd, 64) != 0 ||
+  if (fd == kNone || bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(fd, 64) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
-    if (fd >= 0) close(fd);
+    if (fd != kNone) CloseFd(fd);
     throw std::runtime_error("cannot listen on loopback");
   }
   port = ntohs(at.sin_port);
   return fd;
 }
 
-int ListenOnUnixSocket(const std::string& path) {
+Fd ListenOnUnixSocket(const std::string& path) {
+#ifdef _WIN32
+  throw std::runtime_error("no unix socket here: " + path);
+#else
   const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un at{};
   at.sun_family = AF_UNIX;
@@ -41,47 +86,123 @@ int ListenOnUnixSocket(const std::string& path) {
     throw std::runtime_error("cannot listen on " + path);
   }
   return fd;
+#endif
+}
+
+void Put16(std::string& out, std::size_t value) {
+  out += static_cast<char>(value >> 8 & 0xFF);
+  out += static_cast<char>(value & 0xFF);
+}
+void Put(std::string& out, char tag, const std::string& name, const std::string& value) {
+  out += tag;
+  Put16(out, name.size());
+  out += name;
+  Put16(out, value.size());
+  out += value;
+}
+
+// Reads an HTTP request (its head, then as many bytes as its Content-Length
+// says), 2 s at the most, and gives its body.
+std::string ReadRequest(Fd client, const std::atomic<bool>& stop) {
+  std::string request;
+  std::size_t body_at = std::string::npos, length = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!stop && std::chrono::steady_clock::now() < until && request.size() < 65536) {
+    if (body_at != std::string::npos && request.size() >= body_at + length) break;
+    if (!Readable(client, 20)) continue;
+    char chunk[4096];
+    const int got = static_cast<int>(recv(client, chunk, sizeof chunk, 0));
+    if (got <= 0) break;
+    request.append(chunk, static_cast<std::size_t>(got));
+    if (body_at == std::string::npos && (body_at = request.find("\r\n\r\n")) != std::string::npos) {
+      body_at += 4;
+      std::string head = request.substr(0, body_at);
+      for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (const std::size_t at = head.find("content-length:"); at != std::string::npos)
+        length = std::strtoul(head.c_str() + at + 15, nullptr, 10);
+    }
+  }
+  return body_at == std::string::npos ? std::string() : request.substr(body_at);
 }
 
 }  // namespace
 
 int ClosedLoopbackPort() {
   int port = 0;
-  close(ListenOnLoopback(port));
+  CloseFd(ListenOnLoopback(port));
   return port;
 }
 
+std::string IppPrinterAnswer(std::int32_t state, bool accepting, const std::vector<std::string>& reasons) {
+  std::string ipp = {1, 1, 0, 0, 0, 0, 0, 0};  // IPP/1.1 successful-ok, its request-id put in by the peer
+  ipp += '\x01';
+  Put(ipp, '\x47', "attributes-charset", "utf-8");
+  Put(ipp, '\x48', "attributes-natural-language", "en");
+  ipp += '\x04';
+  std::string word;
+  for (int shift = 24; shift >= 0; shift -= 8) word += static_cast<char>(state >> shift & 0xFF);
+  Put(ipp, '\x23', "printer-state", word);
+  for (std::size_t i = 0; i < reasons.size(); ++i) Put(ipp, '\x44', i == 0 ? "printer-state-reasons" : "", reasons[i]);
+  Put(ipp, '\x22', "printer-is-accepting-jobs", std::string(1, accepting ? '\x01' : '\x00'));
+  ipp += '\x03';
+  return "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\nConnection: close\r\nContent-Length: " +
+         std::to_string(ipp.size()) + "\r\n\r\n" + ipp;
+}
+
 LoopbackPeer::LoopbackPeer(Mode mode, const std::string& unix_path) : path_(unix_path) {
-  fd_ = unix_path.empty() ? ListenOnLoopback(port_) : ListenOnUnixSocket(unix_path);
+  fd_ = static_cast<std::intptr_t>(unix_path.empty() ? ListenOnLoopback(port_) : ListenOnUnixSocket(unix_path));
   if (mode == NeverAccepts) return;
-  thread_ = std::thread([this, mode] {
-    std::vector<int> held;
-    while (!stop_) {
-      timeval wait{0, 20000};
-      setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-      const int client = accept(fd_, nullptr, nullptr);
-      if (client < 0) continue;
-      if (mode == Drops) {
-        close(client);
-        continue;
-      }
-      held.push_back(client);
-      if (mode != Drip) continue;
-      const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\n";
-      for (std::size_t i = 0; !stop_; i = (i + 1) % answer.size()) {
-        if (send(client, &answer[i], 1, MSG_NOSIGNAL) != 1) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      }
+  std::string junk;
+  for (unsigned i = 0, x = 12345; mode == Garbage && i < 512; ++i, x = x * 1103515245 + 12345)
+    junk += static_cast<char>(0x21 + (x >> 16) % 0xDE);  // no space, so no status line
+  thread_ = std::thread([this, mode, junk] { Serve(mode, junk); });
+}
+
+LoopbackPeer::LoopbackPeer(Answer answer) {
+  fd_ = static_cast<std::intptr_t>(ListenOnLoopback(port_));
+  thread_ = std::thread([this, response = std::move(answer.response)] { Serve(Garbage, response); });
+}
+
+void LoopbackPeer::Serve(Mode mode, std::string reply) {
+  const Fd listening = Of(fd_);
+  std::vector<Fd> held;
+  while (!stop_) {
+    if (!Readable(listening, 20)) continue;
+    const Fd client = accept(listening, nullptr, nullptr);
+    if (client == kNone) continue;
+    if (mode == Drops) {
+      CloseFd(client);
+      continue;
     }
-    for (int c : held) close(c);
-  });
+    if (mode == Garbage) {
+      std::string answer = reply;
+      const std::string body = ReadRequest(client, stop_);
+      const std::size_t ipp_at = answer.find("\r\n\r\n");
+      // An IPP answer carries the request's request-id.
+      if (ipp_at != std::string::npos && body.size() >= 8 && answer.size() >= ipp_at + 12)
+        answer.replace(ipp_at + 8, 4, body.substr(4, 4));
+      send(client, answer.data(), static_cast<int>(answer.size()), kNoSignal);
+      CloseFd(client);
+      continue;
+    }
+    held.push_back(client);
+    if (mode != Drip) continue;
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\n";
+    for (std::size_t i = 0; !stop_; i = (i + 1) % answer.size()) {
+      if (send(client, &answer[i], 1, kNoSignal) != 1) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  for (Fd c : held) CloseFd(c);
 }
 
 LoopbackPeer::~LoopbackPeer() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  close(fd_);
+  CloseFd(Of(fd_));
+#ifndef _WIN32
   if (!path_.empty()) unlink(path_.c_str());
+#endif
 }
 
 }  // namespace printing::testing

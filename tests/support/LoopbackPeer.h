@@ -1,14 +1,21 @@
 // Peers on loopback that misbehave in one way, for the tests and benchmarks
-// of the bounded waits: on a TCP port of their own, or on a unix socket.
+// of the bounded waits, and devices that answer with a state of their own:
+// on a TCP port of their own (on Linux and Windows), or on a unix socket
+// (Linux).
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace printing::testing {
 
 // A port on loopback that nobody listens on.
 int ClosedLoopbackPort();
+
+// What an IPP printer answers to Get-Printer-Attributes, as an HTTP response.
+std::string IppPrinterAnswer(std::int32_t state, bool accepting, const std::vector<std::string>& reasons);
 
 class LoopbackPeer {
  public:
@@ -17,11 +24,18 @@ class LoopbackPeer {
     Silent,        // takes connections and never says a word
     Drip,          // answers a byte each 100 ms, forever
     Drops,         // closes each connection as it takes it
+    Garbage,       // reads a request, answers bytes that are no HTTP and hangs up
+  };
+  // Reads each HTTP request and answers it with `answer` (IppPrinterAnswer),
+  // with the request's IPP request-id, then hangs up.
+  struct Answer {
+    std::string response;
   };
 
   // On a free TCP port of 127.0.0.1, or on the unix socket `unix_path`.
   // Throws std::runtime_error when it cannot listen.
   explicit LoopbackPeer(Mode mode, const std::string& unix_path = "");
+  explicit LoopbackPeer(Answer answer);
   ~LoopbackPeer();
   LoopbackPeer(const LoopbackPeer&) = delete;
   LoopbackPeer& operator=(const LoopbackPeer&) = delete;
@@ -30,7 +44,9 @@ class LoopbackPeer {
   std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
 
  private:
-  int fd_ = -1;
+  void Serve(Mode mode, std::string answer);
+
+  std::intptr_t fd_ = -1;  // the listening socket
   int port_ = 0;
   std::string path_;
   std::atomic<bool> stop_{false};

@@ -1,0 +1,295 @@
+// The device check on Windows: an IPP request over WinHTTP, a TCP connection
+// over Winsock, name lookups by the system's resolver.
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "DeviceCheck.h"
+#include "DeviceUri.h"
+#include "IppMessage.h"
+#include "PrinterState.h"
+#include "Text.h"
+
+// Last: see WindowsApi.h.
+#include "WindowsApi.h"
+
+namespace printing {
+namespace {
+
+// How long a device that took the connection is watched for hanging up at
+// once: such a device takes no job either.
+constexpr std::chrono::milliseconds kHangUpWait{200};
+
+// Winsock, started once for the rest of the program.
+bool WinsockReady() {
+  static const bool ready = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return ready;
+}
+
+std::wstring Wide(const std::string& utf8) {
+  const std::u16string wide = Utf8ToUtf16(utf8);
+  return std::wstring(wide.begin(), wide.end());
+}
+
+// The numeric addresses the resolver gives for `host` with `flags`.
+std::vector<std::string> Addresses(const std::string& host, const std::string& service, int flags) {
+  std::vector<std::string> found;
+  if (!WinsockReady()) return found;
+  ADDRINFOW hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = flags;
+  ADDRINFOW* list = nullptr;
+  if (GetAddrInfoW(Wide(host).c_str(), Wide(service).c_str(), &hints, &list) != 0) return found;
+  for (const ADDRINFOW* a = list; a != nullptr; a = a->ai_next) {
+    char text[NI_MAXHOST];
+    if (getnameinfo(a->ai_addr, static_cast<int>(a->ai_addrlen), text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
+      found.emplace_back(text);
+  }
+  FreeAddrInfoW(list);
+  return found;
+}
+
+class Socket {
+ public:
+  explicit Socket(SOCKET s) : s_(s) {}
+  ~Socket() {
+    if (s_ != INVALID_SOCKET) closesocket(s_);
+  }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  SOCKET get() const { return s_; }
+
+ private:
+  SOCKET s_;
+};
+
+// Waits until `s` is ready as `write` or `read` asks, at most `wait`; false
+// when it is not, or has failed.
+bool Ready(SOCKET s, bool write, std::chrono::milliseconds wait) {
+  fd_set ready, failed;
+  FD_ZERO(&ready);
+  FD_ZERO(&failed);
+  FD_SET(s, &ready);
+  FD_SET(s, &failed);
+  const auto ms = wait.count();
+  timeval timeout{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
+  if (select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &timeout) <= 0) return false;
+  return FD_ISSET(s, &ready) && !FD_ISSET(s, &failed);
+}
+
+// Whether the device at `address` takes a TCP connection to `port` by the
+// deadline and keeps it for a moment. Nothing is sent, nothing is read.
+bool Connects(const std::string& address, int port, const Deadline& deadline) {
+  ADDRINFOW hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST;
+  ADDRINFOW* at = nullptr;
+  if (GetAddrInfoW(Wide(address).c_str(), std::to_wstring(port).c_str(), &hints, &at) != 0) return false;
+  Socket s(socket(at->ai_family, SOCK_STREAM, IPPROTO_TCP));
+  u_long nonblocking = 1;
+  bool connected = false;
+  if (s.get() != INVALID_SOCKET && ioctlsocket(s.get(), FIONBIO, &nonblocking) == 0) {
+    if (connect(s.get(), at->ai_addr, static_cast<int>(at->ai_addrlen)) == 0)
+      connected = true;
+    else if (WSAGetLastError() == WSAEWOULDBLOCK && Ready(s.get(), true, deadline.Left()))
+      connected = true;
+    if (connected) {
+      int error = 0;
+      int length = sizeof error;
+      if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 || error != 0)
+        connected = false;
+    }
+  }
+  FreeAddrInfoW(at);
+  if (!connected) return false;
+  // A device that hangs up at once makes the connection readable: at its
+  // end, or with its reset.
+  const auto wait = std::min(kHangUpWait, deadline.Left());
+  if (!Ready(s.get(), false, wait)) return true;
+  char byte;
+  const int got = recv(s.get(), &byte, 1, MSG_PEEK);
+  return got > 0;  // it said something of its own accord: it is there
+}
+
+// One IPP request over WinHTTP in its asynchronous mode, which a deadline can
+// give up on: WinHTTP's own timeouts do not bound a peer that answers a byte
+// at a time. WinHTTP calls back on threads of its own, also after the check
+// has given up, until the request handle is closed; the exchange lives that
+// long (it holds itself until then).
+struct Exchange {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool ended = false;
+  bool answered = false;  // a status line came back
+  DWORD http_status = 0;
+  std::vector<std::uint8_t> body;
+  std::atomic<bool> given_up{false};
+  std::vector<std::uint8_t> request;  // what WinHTTP sends, kept while it may
+  std::array<std::uint8_t, 4096> chunk{};
+  std::shared_ptr<Exchange> self;
+
+  void End() {
+    std::lock_guard lock(mutex);
+    ended = true;
+    changed.notify_all();
+  }
+};
+
+void CALLBACK OnEvent(HINTERNET request, DWORD_PTR context, DWORD event, void*, DWORD length) {
+  auto* x = reinterpret_cast<Exchange*>(context);
+  if (x == nullptr) return;
+  if (event == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) {
+    const std::shared_ptr<Exchange> last = std::move(x->self);  // may end the exchange
+    return;
+  }
+  if (x->given_up) return;
+  switch (event) {
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+      if (!WinHttpReceiveResponse(request, nullptr)) x->End();
+      break;
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE: {
+      DWORD status = 0, size = sizeof status;
+      WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                          &status, &size, WINHTTP_NO_HEADER_INDEX);
+      {
+        std::lock_guard lock(x->mutex);
+        x->answered = true;
+        x->http_status = status;
+      }
+      if (!WinHttpReadData(request, x->chunk.data(), static_cast<DWORD>(x->chunk.size()), nullptr)) x->End();
+      break;
+    }
+    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE: {
+      bool more = length > 0;
+      {
+        std::lock_guard lock(x->mutex);
+        if (x->body.size() + length > kIppMaxAnswer) {
+          x->body.clear();  // longer than any state: not read further
+          more = false;
+        } else {
+          x->body.insert(x->body.end(), x->chunk.begin(), x->chunk.begin() + length);
+        }
+      }
+      if (!more || !WinHttpReadData(request, x->chunk.data(), static_cast<DWORD>(x->chunk.size()), nullptr))
+        x->End();
+      break;
+    }
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+      x->End();
+      break;
+    default:
+      break;
+  }
+}
+
+// Closes WinHTTP handles, the request first.
+struct Handles {
+  HINTERNET session = nullptr, connection = nullptr, request = nullptr;
+  ~Handles() {
+    for (HINTERNET h : {request, connection, session})
+      if (h != nullptr) WinHttpCloseHandle(h);
+  }
+};
+
+DeviceState AskIpp(const DeviceUri& uri, const Deadline& deadline) {
+  DeviceState state;
+  state.kind = DeviceState::Unreachable;
+  const std::uint32_t request_id = 1;
+  auto x = std::make_shared<Exchange>();
+  x->request = PrinterStateRequest(JoinDeviceUri(uri), request_id);
+  if (x->request.empty()) return state;
+  const bool tls = uri.scheme == "https" || uri.scheme == "ipps";
+
+  Handles h;
+  h.session = WinHttpOpen(L"KAVRO_TEST_PRINTERS", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                          WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+  if (h.session == nullptr) return state;
+  const int left = deadline.LeftMilliseconds();
+  if (left == 0) return state;  // and WinHTTP would take 0 for no timeout at all
+  WinHttpSetTimeouts(h.session, left, left, left, left);
+  h.connection = WinHttpConnect(h.session, Wide(uri.host).c_str(), static_cast<INTERNET_PORT>(uri.port), 0);
+  if (h.connection == nullptr) return state;
+  h.request = WinHttpOpenRequest(h.connection, L"POST", Wide(uri.resource).c_str(), nullptr, WINHTTP_NO_REFERER,
+                                 WINHTTP_DEFAULT_ACCEPT_TYPES, tls ? WINHTTP_FLAG_SECURE : 0);
+  if (h.request == nullptr) return state;
+  DWORD receive = static_cast<DWORD>(left);
+  WinHttpSetOption(h.request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive, sizeof receive);
+  // Never a password, never somewhere else; a printer's own certificate will do.
+  DWORD never = WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
+  WinHttpSetOption(h.request, WINHTTP_OPTION_AUTOLOGON_POLICY, &never, sizeof never);
+  DWORD disabled = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_KEEP_ALIVE;
+  WinHttpSetOption(h.request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
+  if (tls) {
+    DWORD any = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+    WinHttpSetOption(h.request, WINHTTP_OPTION_SECURITY_FLAGS, &any, sizeof any);
+  }
+  DWORD_PTR context = reinterpret_cast<DWORD_PTR>(x.get());
+  if (!WinHttpSetOption(h.request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context)) return state;
+  if (WinHttpSetStatusCallback(h.request, OnEvent,
+                               WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+                               0) == WINHTTP_INVALID_STATUS_CALLBACK)
+    return state;
+  // From here on WinHTTP holds the exchange until it has closed the request.
+  x->self = x;
+  if (!WinHttpSendRequest(h.request, L"Content-Type: application/ipp\r\n", static_cast<DWORD>(-1),
+                          x->request.data(), static_cast<DWORD>(x->request.size()),
+                          static_cast<DWORD>(x->request.size()), context)) {
+    x->given_up = true;
+    return state;
+  }
+  std::unique_lock lock(x->mutex);
+  x->changed.wait_until(lock, deadline.At(), [&] { return x->ended; });
+  x->given_up = true;
+  // Not done by the deadline, whatever came of it so far: no answer.
+  if (!x->ended || !x->answered) return state;
+  state.kind = DeviceState::Reachable;  // it answered, if only to refuse
+  const std::optional<IppAnswer> answer = ReadIppAnswer(x->body.data(), x->body.size());
+  if (x->http_status != 200 || !answer || !answer->Succeeded() || !answer->state) return state;
+  state.has_state = true;
+  state.stopped = *answer->state == kIppStopped;
+  state.accepting = answer->accepting.value_or(true);
+  state.status = StatusBits(*answer->state, answer->reasons);
+  return state;
+}
+
+}  // namespace
+
+std::vector<std::string> Resolve(const std::string& host, int port, const Deadline& deadline, Bounds& bounds) {
+  const std::string service = std::to_string(port);
+  // An address given as numbers needs no lookup, nor a thread to wait on.
+  std::vector<std::string> numeric = Addresses(host, service, AI_NUMERICHOST);
+  if (!numeric.empty()) return numeric;
+  auto addresses = bounds.Run<std::vector<std::string>>(
+      deadline, [host, service] { return Addresses(host, service, 0); }, [](std::vector<std::string>&) {});
+  return addresses ? std::move(*addresses) : std::vector<std::string>{};
+}
+
+DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds) {
+  const Deadline deadline(budget);
+  DeviceState state;
+  const std::optional<DeviceUri> uri = SplitDeviceUri(device_uri);
+  if (!uri) return state;
+  const std::string& kind = uri->scheme;
+  const bool ipp = kind == "ipp" || kind == "ipps" || kind == "http" || kind == "https";
+  const bool tcp = kind == "socket" || kind == "lpd";
+  if (!ipp && !tcp) return state;
+  if (ipp) return AskIpp(*uri, deadline);  // WinHTTP looks the name up itself, within the deadline
+
+  state.kind = DeviceState::Unreachable;
+  for (const std::string& address : Resolve(uri->host, uri->port, deadline, bounds)) {
+    if (deadline.Passed()) break;
+    if (Connects(address, uri->port, deadline)) {
+      state.kind = DeviceState::Reachable;
+      break;
+    }
+  }
+  return state;
+}
+
+}  // namespace printing

@@ -1,0 +1,135 @@
+// Printers on network ports of wine's spooler, tested in the window as a user
+// tests them: on Standard TCP/IP ports (their keys in the profile's registry,
+// as the port monitor keeps them) and on http:// ports, each in front of a
+// device on loopback: the IPP printer of the fixture (scripts/wine-spooler.sh)
+// or a peer of tests/support that misbehaves or answers a state of its own.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LoopbackPeer.h"
+#include "SpoolerPrinters.h"
+#include "WinspoolPrinters.h"
+#include "Win32Window.h"  // last: it brings in <windows.h>
+#include <objbase.h>
+
+namespace {
+
+using namespace printing::testing;
+using printing::WinspoolPrinters;
+using Clock = std::chrono::steady_clock;
+
+// Only catches a hang: several times what a test may take (the spooler's
+// calls and the device check).
+constexpr auto kHang = 3 * (2 * WinspoolPrinters::kCallTimeout + WinspoolPrinters::kDeviceCheckTimeout);
+
+// The port of the fixture's IPP printer, which it writes in its folder.
+int IppDevicePort() {
+  const char* dir = std::getenv("KAVRO_WINE_DIR");
+  if (dir == nullptr) return 0;
+  int port = 0;
+  // wine's drive Z: is the machine's root.
+  if (std::FILE* file = std::fopen((std::string("Z:") + dir + "/device/port").c_str(), "r")) {
+    if (std::fscanf(file, "%d", &port) != 1) port = 0;
+    std::fclose(file);
+  }
+  return port;
+}
+
+std::wstring TextOf(HWND hwnd) {
+  std::wstring text(GetWindowTextLengthW(hwnd) + 1, L'\0');
+  text.resize(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())));
+  return text;
+}
+
+std::wstring Entry(HWND list, int row) {
+  std::wstring text(SendMessageW(list, LB_GETTEXTLEN, row, 0) + 1, L'\0');
+  text.resize(SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data())));
+  return text;
+}
+
+std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
+  const int ipp_device = IppDevicePort();
+  ASSERT_NE(ipp_device, 0) << "no IPP printer in the fixture";
+  LoopbackPeer listener(LoopbackPeer::NeverAccepts), drops(LoopbackPeer::Drops), silent(LoopbackPeer::Silent),
+      garbage(LoopbackPeer::Garbage);
+  LoopbackPeer stopped(LoopbackPeer::Answer{IppPrinterAnswer(5, true, {"paused"})});
+  LoopbackPeer rejecting(LoopbackPeer::Answer{IppPrinterAnswer(3, false, {"none"})});
+  LoopbackPeer offline(LoopbackPeer::Answer{IppPrinterAnswer(3, true, {"offline-report", "toner-low-warning"})});
+  const int closed = ClosedLoopbackPort();
+
+  const std::wstring ready = L"Printer Ready", not_ready = L"Printer Not Ready (at this time)";
+  struct Case {
+    std::string printer;
+    int tcp_protocol;  // 1 raw, 2 LPR on a Standard TCP/IP port; 0 an http:// port
+    int port;
+    std::wstring verdict;
+    int status;  // the status word the technical view shows
+  };
+  const Case cases[] = {
+      {"Raw listener", 1, listener.Port(), ready, 0},
+      {"Raw closed", 1, closed, not_ready, 0x80},
+      {"Raw drops", 1, drops.Port(), not_ready, 0x80},
+      {"LPR listener", 2, listener.Port(), ready, 0},
+      {"LPR closed", 2, closed, not_ready, 0x80},
+      {"IPP idle", 0, ipp_device, ready, 0},
+      {"IPP never answers", 0, silent.Port(), not_ready, 0x80},
+      {"IPP stopped", 0, stopped.Port(), not_ready, 0x1},
+      {"IPP rejecting", 0, rejecting.Port(), not_ready, 0},
+      {"IPP offline", 0, offline.Port(), not_ready, 0x80 | 0x20000},
+      {"IPP garbage", 0, garbage.Port(), not_ready, 0x80},
+  };
+  std::vector<std::unique_ptr<TcpPortKey>> keys;
+  std::vector<std::unique_ptr<AddedPrinter>> added;
+  for (const Case& c : cases) {
+    const std::string port = c.tcp_protocol != 0 ? "IP_127.0.0.1_" + c.printer.substr(0, 3) + std::to_string(c.port)
+                                                 : "http://127.0.0.1:" + std::to_string(c.port) + "/ipp/print";
+    if (c.tcp_protocol != 0) {
+      keys.push_back(std::make_unique<TcpPortKey>(U16(port), u"127.0.0.1", c.port, c.tcp_protocol));
+      ASSERT_EQ(keys.back()->Error(), 0u) << c.printer;
+    }
+    added.push_back(std::make_unique<AddedPrinter>(U16(c.printer), U16(port)));
+    ASSERT_EQ(added.back()->Error(), 0u) << c.printer;
+  }
+
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    WinspoolPrinters spooler;
+    Win32Window window(spooler, GetModuleHandleW(nullptr));
+    window.Show(SW_SHOWNORMAL);
+    SendMessageW(window.Control("cmdLoadPrinters"), BM_CLICK, 0, 0);
+    SendMessageW(window.Control("chkShowTech"), BM_CLICK, 0, 0);
+    HWND list = window.Control("lstPrinters");
+    for (const Case& c : cases) {
+      const std::wstring name(c.printer.begin(), c.printer.end());
+      const LRESULT row = SendMessageW(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(name.c_str()));
+      ASSERT_NE(row, LB_ERR) << c.printer << " is not listed";
+      RECT r;
+      SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
+      const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+      SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      SendMessageW(list, WM_LBUTTONUP, 0, at);
+      SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+      SendMessageW(list, WM_LBUTTONUP, 0, at);
+      const auto start = Clock::now();
+      SendMessageW(window.Control("cmdTest"), BM_CLICK, 0, 0);
+      EXPECT_LT(Clock::now() - start, kHang) << c.printer;
+      EXPECT_EQ(TextOf(window.Control("lblResult")), c.verdict) << c.printer;
+      EXPECT_EQ(Entry(window.Control("List1"), 18), L"Buffer No. 18  Buffer Value " + std::to_wstring(c.status))
+          << c.printer;
+    }
+    // The window takes the next test as it took the first.
+    EXPECT_TRUE(IsWindowEnabled(window.Control("cmdTest")));
+    EXPECT_EQ(spooler.OpenHandleCount(), 0u);
+  }
+  CoUninitialize();
+}
+
+}  // namespace
