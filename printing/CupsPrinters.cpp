@@ -15,6 +15,7 @@
 
 #include "CupsOwners.h"
 #include "CupsStatus.h"
+#include "PrinterState.h"
 #include "Text.h"
 #include "UsbPresence.h"
 
@@ -376,22 +377,18 @@ std::string DeviceUri(const FoundPrinter& p) {
   return uri;
 }
 
+// Whether a device answered, and said nothing that keeps it from printing.
+bool Ready(const DeviceState& device) {
+  std::int32_t attributes = 0, status = 0;
+  AddDeviceState(device, attributes, status);
+  return device.kind == DeviceState::Reachable && (attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) == 0;
+}
+
 // Whether the scheduler is on this machine: a unix socket or a loopback name.
 bool SchedulerIsLocal() {
   const std::string server = cupsServer();
   return !server.empty() && (server[0] == '/' || server == "localhost" || server.rfind("127.", 0) == 0 ||
                              server == "::1" || server == "[::1]");
-}
-
-// What a device's answer does to the attribute and status words.
-void Apply(const DeviceState& checked, bool& offline, std::int32_t& status) {
-  if (checked.kind == DeviceState::Unreachable) {
-    offline = true;
-    status |= PRINTER_STATUS_OFFLINE;
-  } else if (checked.kind == DeviceState::Reachable && checked.has_state) {
-    status |= checked.status;
-    if (checked.stopped || !checked.accepting) offline = true;
-  }
 }
 
 }  // namespace
@@ -479,7 +476,7 @@ DeviceState CupsPrinters::CheckBehind(const std::string& queue, const std::optio
     asked.push_back(std::async(std::launch::async, [this, uri = DeviceUri(p)] { return Check(uri); }));
   std::vector<DeviceState> answers;
   for (auto& a : asked) answers.push_back(a.get());
-  for (const auto& wanted : {+[](const DeviceState& d) { return d.Ready(); },
+  for (const auto& wanted : {+[](const DeviceState& d) { return Ready(d); },
                              +[](const DeviceState& d) { return d.kind == DeviceState::Reachable; }})
     if (const auto it = std::find_if(answers.begin(), answers.end(), wanted); it != answers.end()) return *it;
   return answers.front();
@@ -500,10 +497,8 @@ std::int32_t CupsPrinters::DescribeFound(const FoundPrinter& p, Record& record) 
   std::int32_t attributes = PRINTER_ATTRIBUTE_NETWORK;
   if (IsDefault(Destination{p.name, ""}, DefaultDestination(nullptr, ReadLpoptions())))
     attributes |= PRINTER_ATTRIBUTE_DEFAULT;
-  bool offline = false;
   std::int32_t status = 0;
-  Apply(checked, offline, status);
-  if (offline || (status & PRINTER_STATUS_OFFLINE)) attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
+  AddDeviceState(checked, attributes, status);
   r.Attributes = attributes;
   r.Priority = 1;
   r.DefaultPriority = 1;
@@ -548,7 +543,7 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
   if (is_default) attributes |= PRINTER_ATTRIBUTE_DEFAULT;
   if (shared) attributes |= PRINTER_ATTRIBUTE_SHARED;
   if (type & CUPS_PRINTER_FAX) attributes |= PRINTER_ATTRIBUTE_FAX;
-  bool offline = PrinterState(a) == IPP_PSTATE_STOPPED || !IsAcceptingJobs(a);
+  if (PrinterState(a) == IPP_PSTATE_STOPPED || !IsAcceptingJobs(a)) attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
   // The scheduler keeps a queue idle until a job fails on it: ask a network
   // device itself, when the scheduler runs here and so sees the same network,
   // look behind a cups-browsed queue, and look for a USB printer on this
@@ -562,9 +557,10 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
     } else if (usb == UsbPresence::Absent) {
       checked.kind = DeviceState::Unreachable;
     }
-    Apply(checked, offline, status);
+    AddDeviceState(checked, attributes, status);
   }
-  if (offline || (status & PRINTER_STATUS_OFFLINE)) attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
+  // The scheduler's own word that the printer is offline (offline-report).
+  if (status & PRINTER_STATUS_OFFLINE) attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
   r.Attributes = attributes;
   r.Priority = 1;
   r.DefaultPriority = 1;

@@ -156,6 +156,10 @@ DeviceState CheckService(const std::string& device_uri, const std::string& servi
 
 }  // namespace
 
+DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds) {
+  return CheckDevice(device_uri, budget, bounds, nullptr);
+}
+
 DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds,
                         const HostLookup& lookup, bool describe) {
   const Deadline deadline(budget);

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "Bounded.h"
-#include "SpoolerCodes.h"
 
 namespace printing {
 
@@ -29,11 +28,6 @@ struct DeviceState {
   std::optional<std::string> make_and_model, info, location;
   std::int32_t jobs = 0;
   std::int32_t pages_per_minute = 0;
-
-  // It answered, and nothing it said keeps it from printing.
-  bool Ready() const {
-    return kind == Reachable && !(has_state && (stopped || !accepting || (status & PRINTER_STATUS_OFFLINE)));
-  }
 };
 
 // Looks up the numeric addresses of a host, for a port, by the deadline.
@@ -46,10 +40,14 @@ std::vector<std::string> Resolve(const std::string& host, int port, const Deadli
 
 // Checks the device at `device_uri` within `budget`. What cannot be
 // interrupted (a name lookup, a DNS-SD resolution) runs under `bounds`.
-// Host names are looked up by `lookup`, else by Resolve(). With `describe`,
-// an IPP device is also asked for its make and model, description,
-// location, queued jobs and pages per minute.
+DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds);
+
+#ifndef _WIN32
+// The same, with host names looked up by `lookup` (else by Resolve()); with
+// `describe`, an IPP device is also asked for its make and model,
+// description, location, queued jobs and pages per minute.
 DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds,
-                        const HostLookup& lookup = nullptr, bool describe = false);
+                        const HostLookup& lookup, bool describe = false);
+#endif
 
 }  // namespace printing
