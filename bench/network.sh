@@ -92,17 +92,7 @@ export CUPS_SERVER=$dir/cups/cups.sock CUPS_SERVERROOT=$dir/cups/etc HOME=$dir/c
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$dir/near/bus.sock
 await '[ "$(lpstat -e | wc -l)" -eq 1010 ]'
 
-# Median wall time in milliseconds of RUNS runs of a command.
-median_ms() {
-  local times=() i start end
-  for ((i = 0; i < runs; i++)); do
-    start=$(date +%s%N)
-    "$@" >/dev/null
-    end=$(date +%s%N)
-    times+=($(((end - start) / 1000)))
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f", m / 1000 }'
-}
+. bench/timing.sh
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 
 diff <(lpstat -e) <("$build/bench/printer_bench" --list) >/dev/null ||
@@ -125,7 +115,7 @@ for ((i = 0; i < runs; i++)); do
   cold+=($((($(date +%s%N) - start) / 1000)))
   cold_found+=("$found")
 done
-cold_ms=$(printf '%s\n' "${cold[@]}" | sort -n | awk '{ v[NR] = $1 } END { printf "%.1f", v[int((NR + 1) / 2)] / 1000 }')
+cold_ms=$(printf '%s\n' "${cold[@]}" | median_of)
 cold_min=$(printf '%s\n' "${cold_found[@]}" | sort -n | head -1)
 cold_max=$(printf '%s\n' "${cold_found[@]}" | sort -n | tail -1)
 

@@ -22,17 +22,7 @@ trap 'exit 143' TERM
 export KAVRO_OWNER=$$
 export CUPS_SERVER="$private/cups.sock" CUPS_SERVERROOT="$private/etc" HOME="$private/home"
 
-# Median wall time in milliseconds of RUNS runs of a command.
-median_ms() {
-  local times=() i start end
-  for ((i = 0; i < runs; i++)); do
-    start=$(date +%s%N)
-    "$@" >/dev/null
-    end=$(date +%s%N)
-    times+=($(((end - start) / 1000)))
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f", m / 1000 }'
-}
+. bench/timing.sh
 
 echo "| queues | list load ms | lpstat -e ms | ratio | one test ms | lpstat -p ms | ratio |"
 echo "|---:|---:|---:|---:|---:|---:|---:|"

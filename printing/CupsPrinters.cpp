@@ -68,14 +68,7 @@ Scheduler Connect(Bounds& bounds) {
   return s;
 }
 
-// A queue of the scheduler (a printer or a class).
-struct Queue {
-  std::string name;
-  // Asked for only where printers are found on the network, to tell which
-  // of them a queue already stands for.
-  std::string device_uri;
-  std::string uuid;
-};
+using Queue = SchedulerQueue;
 
 std::string String(ipp_attribute_t* a) {
   const char* value = ippGetString(a, 0, nullptr);
@@ -192,16 +185,28 @@ bool IsDefault(const Destination& d, const Destination& default_destination) {
          CompareIgnoringCase(d.instance, default_destination.instance) == 0;
 }
 
+// The host part of a URI, percent-decoded with `coding`, or nothing.
+std::optional<std::string> Host(const std::string& uri, http_uri_coding_t coding = HTTP_URI_CODING_NONE) {
+  char scheme[HTTP_MAX_URI], user[HTTP_MAX_URI], host[HTTP_MAX_URI], resource[HTTP_MAX_URI];
+  int port = 0;
+  if (httpSeparateURI(coding, uri.c_str(), scheme, sizeof scheme, user, sizeof user, host, sizeof host, &port,
+                      resource, sizeof resource) < HTTP_URI_STATUS_OK ||
+      host[0] == '\0')
+    return std::nullopt;
+  return std::string(host);
+}
+
 // The service name of a dnssd:// device URI ("dnssd://Name._ipp._tcp.local/").
 std::string ServiceOf(const std::string& device_uri) {
   if (device_uri.rfind("dnssd://", 0) != 0) return "";
-  char scheme[32], user[256], host[256], resource[256];
-  int port = 0;
-  if (httpSeparateURI(HTTP_URI_CODING_ALL, device_uri.c_str(), scheme, sizeof scheme, user, sizeof user, host,
-                      sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK)
-    return "";
-  const std::string service = host;
+  const std::string service = Host(device_uri, HTTP_URI_CODING_ALL).value_or("");
   return service.substr(0, service.find("._ipp"));
+}
+
+// The queue that an implicitclass:// device URI names, percent-decoded.
+std::optional<std::string> ImplicitClassQueue(const std::string& device_uri) {
+  if (device_uri.rfind("implicitclass://", 0) != 0) return std::nullopt;
+  return Host(device_uri, HTTP_URI_CODING_ALL);
 }
 
 std::string WithoutUrnPrefix(const std::string& uuid) {
@@ -321,29 +326,6 @@ std::string WithoutCredentials(const std::string& uri) {
   return uri.substr(0, host_start) + uri.substr(at + 1);
 }
 
-// The host part of a URI, or nothing.
-std::optional<std::string> Host(const std::string& uri) {
-  char scheme[HTTP_MAX_URI], user[HTTP_MAX_URI], host[HTTP_MAX_URI], resource[HTTP_MAX_URI];
-  int port = 0;
-  if (httpSeparateURI(HTTP_URI_CODING_NONE, uri.c_str(), scheme, sizeof scheme, user, sizeof user, host,
-                      sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK ||
-      host[0] == '\0')
-    return std::nullopt;
-  return std::string(host);
-}
-
-// The queue that an implicitclass:// device URI names, percent-decoded.
-std::optional<std::string> ImplicitClassQueue(const std::string& device_uri) {
-  if (device_uri.rfind("implicitclass://", 0) != 0) return std::nullopt;
-  char scheme[32], user[256], host[HTTP_MAX_URI], resource[HTTP_MAX_URI];
-  int port = 0;
-  if (httpSeparateURI(HTTP_URI_CODING_ALL, device_uri.c_str(), scheme, sizeof scheme, user, sizeof user, host,
-                      sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK ||
-      host[0] == '\0')
-    return std::nullopt;
-  return std::string(host);
-}
-
 // The printer URI that cups-browsed chose for the queue's last job, from its
 // cups-browsed-dest-printer-default ("\"JOB URI FORMAT RESOLUTION\""); none
 // when it found no destination then.
@@ -401,8 +383,24 @@ PrinterCollection CupsPrinters::Printers() {
   Scheduler http = Connect(bounds_);
   if (!http) return PrinterCollection();
   const std::vector<FoundPrinter> found = browse ? Destinations(dnssd_.Services()) : std::vector<FoundPrinter>{};
-  const std::optional<std::vector<Queue>> queues = Queues(http.get(), !found.empty());
+  // Which printers found the queues stand for takes their device URIs and
+  // UUIDs, which more than double the scheduler's answer: they are asked for
+  // again only when the queues' names have changed, or after a while.
+  const bool identities_fresh = Clock::now() - identified_at_ < kQueueIdentityAge;
+  std::optional<std::vector<Queue>> queues = Queues(http.get(), !found.empty() && !identities_fresh);
   if (!queues) return PrinterCollection();
+  if (!found.empty()) {
+    const bool same_names = std::equal(queues->begin(), queues->end(), identified_.begin(), identified_.end(),
+                                       [](const Queue& a, const Queue& b) { return a.name == b.name; });
+    if (identities_fresh && same_names) {
+      queues = identified_;
+    } else {
+      if (identities_fresh) queues = Queues(http.get(), true);
+      if (!queues) return PrinterCollection();
+      identified_ = *queues;
+      identified_at_ = Clock::now();
+    }
+  }
   std::vector<FoundPrinter> unqueued;
   for (const FoundPrinter& p : found)
     if (std::none_of(queues->begin(), queues->end(), [&](const Queue& q) { return StandsFor(q, p); }))

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "Bounded.h"
 #include "DeviceCheck.h"
@@ -14,6 +15,14 @@
 #include "PrinterServices.h"
 
 namespace printing {
+
+// A queue of the scheduler (a printer or a class), with what tells which
+// printer found on the network it stands for.
+struct SchedulerQueue {
+  std::string name;
+  std::string device_uri;
+  std::string uuid;
+};
 
 class CupsPrinters : public PrinterServices {
  public:
@@ -23,6 +32,9 @@ class CupsPrinters : public PrinterServices {
   static constexpr std::chrono::milliseconds kAnswerTimeout{1500};
   // Longest time spent asking a network device itself.
   static constexpr std::chrono::milliseconds kDeviceCheckTimeout{2000};
+  // How long the queues' device URIs and UUIDs, asked for only while printers
+  // are found on the network, serve while the queues' names stay the same.
+  static constexpr std::chrono::seconds kQueueIdentityAge{10};
 
   // `sysfs_root` is where the kernel shows its devices: "/sys", or a tree in
   // its layout for tests.
@@ -48,6 +60,9 @@ class CupsPrinters : public PrinterServices {
   DnssdBrowser dnssd_;
   // The printers found on the network that the last collection listed, by name.
   std::map<std::string, FoundPrinter> listed_found_;
+  // The queues with their device URIs and UUIDs, as last asked, and when.
+  std::vector<SchedulerQueue> identified_;
+  Clock::time_point identified_at_{};
 };
 
 }  // namespace printing

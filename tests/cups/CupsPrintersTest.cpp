@@ -5,7 +5,6 @@
 #include <chrono>
 #include <iostream>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 #include "CupsPrinters.h"
@@ -92,14 +91,6 @@ Described Describe(CupsPrinters& printers, const std::string& name) {
   return d;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty()) out.push_back(line);
-  return out;
-}
-
 class CupsPrintersTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -146,7 +137,7 @@ cupstest::PrivateScheduler* CupsPrintersTest::scheduler_ = nullptr;
 }  // namespace
 
 TEST_F(CupsPrintersTest, ListsTheDestinationsAsLpstatDoes) {
-  const std::vector<std::string> expected = Lines(scheduler_->Output("lpstat -e"));
+  const std::vector<std::string> expected = scheduler_->OutputLines("lpstat -e");
   ASSERT_EQ(expected.size(), 10u) << scheduler_->Output("lpstat -e");
   std::vector<std::string> names;
   std::vector<std::int32_t> ids;

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -185,6 +186,14 @@ std::string PrivateScheduler::Output(const std::string& command) const {
     throw std::runtime_error("`" + command + "` failed (exit " + std::to_string(status) + "):\n" +
                              output);
   return output;
+}
+
+std::vector<std::string> PrivateScheduler::OutputLines(const std::string& command) const {
+  std::vector<std::string> lines;
+  std::istringstream in(Output(command));
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) lines.push_back(line);
+  return lines;
 }
 
 int PrivateScheduler::Execute(const std::string& command, std::string& output,

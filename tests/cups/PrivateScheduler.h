@@ -30,6 +30,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace cupstest {
 
@@ -104,6 +105,8 @@ class PrivateScheduler {
   // Runs a shell command like Run() and returns what it wrote to standard
   // output; throws std::runtime_error when it fails.
   std::string Output(const std::string& command) const;
+  // The lines of what Output() returns, the empty ones left out.
+  std::vector<std::string> OutputLines(const std::string& command) const;
 
  private:
   int Execute(const std::string& command, std::string& output, bool merge_stderr) const;
