@@ -10,23 +10,17 @@
 # Nothing reaches the machine's network, name server or print system.
 set -eu
 cd "$(dirname "$0")/.."
+. bench/isolated.sh
 build=${1:-build}
 runs=${2:-5}
 if [ -z "${KAVRO_BENCH_FOLDER:-}" ]; then
   . scripts/setup.sh
   install_packages
   [ -n "${KAVRO_BENCH_NO_BUILD:-}" ] || build "$build" -DKAVRO_WITH_TESTS=ON -DKAVRO_SANITIZE=OFF >/dev/null
-  # The folder, and what runs there, end with this script (scripts/supervise).
-  private_folder kavro-bounds
-  export KAVRO_BENCH_FOLDER=$folder KAVRO_OWNER=$$
-  # The same process, in namespaces of its own.
-  exec unshare --net --mount --propagation private "$0" "$@"
+  isolate kavro-bounds "$@"
 fi
 dir=$KAVRO_BENCH_FOLDER
-ip link set lo up
-ip route add 10.9.9.0/24 dev lo
-printf 'nameserver 127.0.0.1\n' >"$dir/resolv.conf"
-mount --bind "$dir/resolv.conf" /etc/resolv.conf
+dead_network
 scripts/ipp-device.sh start "$dir/device" 8631 >/dev/null
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$dir/device/bus.sock KAVRO_BENCH_ISOLATED=1
 echo "Bounds of the printer layer, $runs runs each ($(date -u +%Y-%m-%d), $(nproc) cores):"

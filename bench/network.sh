@@ -10,16 +10,14 @@
 # as on a real network. Nothing reaches the machine's network or print system.
 set -eu
 cd "$(dirname "$0")/.."
+. bench/isolated.sh
 build=${1:-build}
 runs=${2:-11}
 if [ -z "${KAVRO_BENCH_FOLDER:-}" ]; then
   . scripts/setup.sh
   install_packages
   [ -n "${KAVRO_BENCH_NO_BUILD:-}" ] || build "$build" -DKAVRO_WITH_TESTS=ON -DKAVRO_SANITIZE=OFF >/dev/null
-  # The folder, and what runs there, end with this script (scripts/supervise).
-  private_folder kavro-network
-  export KAVRO_BENCH_FOLDER=$folder KAVRO_OWNER=$$
-  exec unshare --net --mount --propagation private "$0" "$@"
+  isolate kavro-network "$@"
 fi
 dir=$KAVRO_BENCH_FOLDER
 # supervise NAME SUPERVISE-ARGUMENTS...: in the background, its output in NAME.log.

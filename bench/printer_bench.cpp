@@ -13,15 +13,12 @@
 
 #include "CupsPrinters.h"
 #include "Module1.h"
+#include "NoView.h"
 #include "Text.h"
 
-namespace {
+using probe::testing::NoView;
 
-struct NoView : probe::TechnicalView {
-  void List1Clear() override {}
-  void List1AddItem(const std::u16string&) override {}
-  void SetLabel1Caption(const std::u16string&) override {}
-};
+namespace {
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());

@@ -13,6 +13,7 @@
 # reaches the machine's network, name server or print system.
 set -eu
 cd "$(dirname "$0")/.."
+. bench/isolated.sh
 build=${1:-build-windows}
 runs=${2:-5}
 if [ -z "${KAVRO_BENCH_FOLDER:-}" ]; then
@@ -21,17 +22,10 @@ if [ -z "${KAVRO_BENCH_FOLDER:-}" ]; then
   install_packages $WINDOWS_PACKAGES
   [ -n "${KAVRO_BENCH_NO_BUILD:-}" ] ||
     build "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DKAVRO_WITH_TESTS=ON >/dev/null
-  # The folder, and what runs there, end with this script (scripts/supervise).
-  private_folder kavro-wbounds
-  export KAVRO_BENCH_FOLDER=$folder KAVRO_OWNER=$$
-  # The same process, in namespaces of its own.
-  exec unshare --net --mount --propagation private "$0" "$@"
+  isolate kavro-wbounds "$@"
 fi
 dir=$KAVRO_BENCH_FOLDER
-ip link set lo up
-ip route add 10.9.9.0/24 dev lo
-printf 'nameserver 127.0.0.1\n' >"$dir/resolv.conf"
-mount --bind "$dir/resolv.conf" /etc/resolv.conf
+dead_network
 wine_dir=$dir/wine
 scripts/wine-spooler.sh start "$wine_dir" >/dev/null
 program=$(cd "$build/window/win32" && pwd)/KAVRO_TEST_PRINTERS.exe

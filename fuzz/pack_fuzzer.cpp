@@ -23,8 +23,11 @@
 
 #include "MemoryPrinters.h"
 #include "Module1.h"
+#include "NoView.h"
 #include "Record.h"
 #include "Text.h"
+
+using probe::testing::NoView;
 
 namespace {
 
@@ -86,12 +89,6 @@ bool Ascii(const std::string& s) {
     if (c >= 0x80) return false;
   return true;
 }
-
-struct NoView : probe::TechnicalView {
-  void List1Clear() override {}
-  void List1AddItem(const std::u16string&) override {}
-  void SetLabel1Caption(const std::u16string&) override {}
-};
 
 }  // namespace
 

@@ -12,14 +12,12 @@
 #include "CupsStatus.h"
 
 namespace printing {
-namespace {
 
-// The numeric addresses getaddrinfo gives for `host` with `flags`.
-std::vector<std::string> Addresses(const std::string& host, const std::string& service, int flags) {
+std::vector<std::string> HostAddresses(const std::string& host, const std::string& service, bool numeric_only) {
   std::vector<std::string> found;
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = flags;
+  hints.ai_flags = numeric_only ? AI_NUMERICHOST : AI_ADDRCONFIG;
   addrinfo* list = nullptr;
   if (getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return found;
   for (const addrinfo* a = list; a != nullptr; a = a->ai_next) {
@@ -29,19 +27,6 @@ std::vector<std::string> Addresses(const std::string& host, const std::string& s
   }
   freeaddrinfo(list);
   return found;
-}
-
-}  // namespace
-
-std::vector<std::string> Resolve(const std::string& host, int port, const Deadline& deadline, Bounds& bounds) {
-  const std::string service = std::to_string(port);
-  // An address given as numbers needs no lookup, nor a thread to wait on.
-  std::vector<std::string> numeric = Addresses(host, service, AI_NUMERICHOST);
-  if (!numeric.empty()) return numeric;
-  auto addresses = bounds.Run<std::vector<std::string>>(
-      deadline, [host, service] { return Addresses(host, service, AI_ADDRCONFIG); },
-      [](std::vector<std::string>&) {});
-  return addresses ? std::move(*addresses) : std::vector<std::string>{};
 }
 
 namespace {

@@ -33,6 +33,11 @@ struct DeviceState {
 // Looks up the numeric addresses of a host, for a port, by the deadline.
 using HostLookup = std::function<std::vector<std::string>(const std::string& host, int port, const Deadline&)>;
 
+// The numeric addresses that the system's resolver gives for `host` and
+// `service`, at once; with `numeric_only` only when `host` is an address
+// itself, so that nothing is looked up. Each platform's check has its own.
+std::vector<std::string> HostAddresses(const std::string& host, const std::string& service, bool numeric_only);
+
 // The numeric addresses of `host` (for connecting to `port`), or none when
 // the lookup fails or is not done by the deadline: libcups itself puts no
 // bound on name lookups.

@@ -36,13 +36,14 @@ std::wstring Wide(const std::string& utf8) {
   return std::wstring(wide.begin(), wide.end());
 }
 
-// The numeric addresses the resolver gives for `host` with `flags`.
-std::vector<std::string> Addresses(const std::string& host, const std::string& service, int flags) {
+}  // namespace
+
+std::vector<std::string> HostAddresses(const std::string& host, const std::string& service, bool numeric_only) {
   std::vector<std::string> found;
   if (!WinsockReady()) return found;
   ADDRINFOW hints{};
   hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = flags;
+  hints.ai_flags = numeric_only ? AI_NUMERICHOST : 0;
   ADDRINFOW* list = nullptr;
   if (GetAddrInfoW(Wide(host).c_str(), Wide(service).c_str(), &hints, &list) != 0) return found;
   for (const ADDRINFOW* a = list; a != nullptr; a = a->ai_next) {
@@ -53,6 +54,8 @@ std::vector<std::string> Addresses(const std::string& host, const std::string& s
   FreeAddrInfoW(list);
   return found;
 }
+
+namespace {
 
 class Socket {
  public:
@@ -259,16 +262,6 @@ DeviceState AskIpp(const DeviceUri& uri, const Deadline& deadline) {
 }
 
 }  // namespace
-
-std::vector<std::string> Resolve(const std::string& host, int port, const Deadline& deadline, Bounds& bounds) {
-  const std::string service = std::to_string(port);
-  // An address given as numbers needs no lookup, nor a thread to wait on.
-  std::vector<std::string> numeric = Addresses(host, service, AI_NUMERICHOST);
-  if (!numeric.empty()) return numeric;
-  auto addresses = bounds.Run<std::vector<std::string>>(
-      deadline, [host, service] { return Addresses(host, service, 0); }, [](std::vector<std::string>&) {});
-  return addresses ? std::move(*addresses) : std::vector<std::string>{};
-}
 
 DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds) {
   const Deadline deadline(budget);

@@ -10,6 +10,7 @@
 #include "DeviceCheck.h"
 #include "LoopbackPeer.h"
 #include "Module1.h"
+#include "NoView.h"
 #include "PrivateScheduler.h"
 #include "Text.h"
 
@@ -17,6 +18,8 @@ using namespace printing;
 using printing::testing::ClosedLoopbackPort;
 using printing::testing::LoopbackPeer;
 using Clock = std::chrono::steady_clock;
+
+using probe::testing::NoView;
 
 namespace {
 
@@ -55,12 +58,6 @@ TEST(DeviceCheck, EveryPeerGetsAnAnswer) {
     EXPECT_LT(Clock::now() - start, kHang) << c.uri;
   }
 }
-
-struct NoView : probe::TechnicalView {
-  void List1Clear() override {}
-  void List1AddItem(const std::u16string&) override {}
-  void SetLabel1Caption(const std::u16string&) override {}
-};
 
 // Queues of a private scheduler in front of a real IPP printer on loopback.
 class NetworkQueueTest : public ::testing::Test {

@@ -12,12 +12,15 @@
 #include "CupsPrinters.h"
 #include "LoopbackPeer.h"
 #include "Module1.h"
+#include "NoView.h"
 #include "PrivateScheduler.h"
 #include "Text.h"
 
 using namespace printing;
 using printing::testing::ClosedLoopbackPort;
 using Clock = std::chrono::steady_clock;
+
+using probe::testing::NoView;
 
 namespace {
 
@@ -37,12 +40,6 @@ TEST(FoundPrinterNames, AreMadeAndFilteredAsLibcupsDoes) {
 // Only catches a hang: several times the longest a test may take.
 constexpr auto kHang = 4 * (CupsPrinters::kConnectTimeout + CupsPrinters::kAnswerTimeout +
                             CupsPrinters::kDeviceCheckTimeout);
-
-struct NoView : probe::TechnicalView {
-  void List1Clear() override {}
-  void List1AddItem(const std::u16string&) override {}
-  void SetLabel1Caption(const std::u16string&) override {}
-};
 
 // One scheduler, avahi and set of printers for the suite (libdbus reads the
 // system bus's address once a process); each test asks printers of its own.
