@@ -39,6 +39,12 @@ void Complete(Record& r, std::int32_t attributes, std::int32_t status, const Dev
   r.DefaultPriority = 1;
 }
 
+std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
+  std::string out;
+  for (const std::string& part : parts) out += (out.empty() ? "" : separator) + part;
+  return out;
+}
+
 }  // namespace
 
 PrinterCollection CupsPrinters::Printers() {
@@ -128,6 +134,38 @@ DeviceState CupsPrinters::CheckQueueDevice(const std::string& device_uri, ipp_t*
   return Check(device_uri);
 }
 
+DeviceState CupsPrinters::CheckMember(const std::string& member) {
+  DeviceState scheduler;
+  scheduler.kind = DeviceState::Unreachable;
+  Response attributes;
+  if (Scheduler http = ConnectScheduler(bounds_))
+    attributes = QueueAttributes(http.get(), member,
+                                 {"device-uri", "printer-state", "printer-state-reasons", "printer-is-accepting-jobs",
+                                  "cups-browsed-dest-printer-default"})
+                     .attributes;
+  ipp_t* a = attributes.get();
+  if (a == nullptr) return scheduler;
+  // The scheduler's word on the member first: stopped, rejecting or offline
+  // is not ready, whatever its device says; a device not asked (a local one)
+  // leaves that word standing.
+  scheduler.kind = DeviceState::Reachable;
+  scheduler.has_state = true;
+  scheduler.stopped = PrinterState(a) == IPP_PSTATE_STOPPED;
+  scheduler.accepting = IsAcceptingJobs(a);
+  scheduler.status = StatusBits(a);
+  if (!Ready(scheduler)) return scheduler;
+  const std::optional<std::string> device = Text(a, "device-uri");
+  const DeviceState checked = device ? CheckQueueDevice(*device, a) : DeviceState{};
+  return checked.kind == DeviceState::NotChecked ? scheduler : checked;
+}
+
+DeviceState CupsPrinters::CheckMembers(const std::vector<std::string>& members) {
+  if (members.empty()) return DeviceState{};  // the scheduler's view stands
+  std::vector<std::function<DeviceState()>> asks;
+  for (const std::string& member : members) asks.push_back([this, member] { return CheckMember(member); });
+  return AskAll(asks);
+}
+
 std::int32_t CupsPrinters::DescribeFound(const FoundPrinter& p, Record& record) {
   DeviceState checked = Check(AskedUri(p), /*describe=*/true);
   if (checked.kind == DeviceState::NotChecked) checked.kind = DeviceState::Unreachable;
@@ -160,7 +198,8 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
       QueueAttributes(http.get(), wanted.queue,
                       {"printer-name", "printer-info", "printer-location", "printer-make-and-model", "device-uri",
                        "printer-state", "printer-state-reasons", "printer-is-accepting-jobs", "printer-is-shared",
-                       "printer-type", "queued-job-count", "pages-per-minute", "cups-browsed-dest-printer-default"});
+                       "printer-type", "queued-job-count", "pages-per-minute", "cups-browsed-dest-printer-default",
+                       "member-names"});
   if (!answer.attributes) return answer.error;
   const bool is_default = IsDefault(wanted, DefaultDestination(http.get(), ReadLpoptions()));
 
@@ -186,7 +225,16 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
   if (PrinterState(a) == IPP_PSTATE_STOPPED || !IsAcceptingJobs(a)) attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
   // The scheduler keeps a queue idle until a job fails on it: ask the device
   // itself when the scheduler runs here and so sees the same network.
-  const DeviceState checked = device && SchedulerIsLocal() ? CheckQueueDevice(*device, a) : DeviceState{};
+  // A class of this scheduler is as ready as the best of its members, and
+  // names them as its ports, as a printer pool of the Windows spooler does.
+  const bool local_class = (type & CUPS_PRINTER_CLASS) != 0 && !remote;
+  const std::vector<std::string> members = local_class ? Texts(a, "member-names") : std::vector<std::string>{};
+  if (local_class) r.PortName = Joined(members, ",");
+  DeviceState checked;
+  if (SchedulerIsLocal() && local_class)
+    checked = CheckMembers(members);
+  else if (SchedulerIsLocal() && device)
+    checked = CheckQueueDevice(*device, a);
   Complete(r, attributes, StatusBits(a), checked);
   r.Jobs = Integer(a, "queued-job-count");
   r.AveragePPM = Integer(a, "pages-per-minute");

@@ -47,6 +47,10 @@ class CupsPrinters : public PrinterServices {
   // The device behind a queue: its own, or for a cups-browsed queue
   // (implicitclass://QUEUE/) the printers it stands for.
   DeviceState CheckQueueDevice(const std::string& device_uri, ipp_t* attributes);
+  // A member of a class: ready when it accepts jobs, is not stopped and its
+  // device is there; a class is as ready as the best of its members.
+  DeviceState CheckMember(const std::string& member);
+  DeviceState CheckMembers(const std::vector<std::string>& members);
   DeviceState CheckBehind(const std::string& queue, const std::optional<std::string>& browsed_default);
   std::int32_t DescribeFound(const FoundPrinter& printer, Record& record);
 

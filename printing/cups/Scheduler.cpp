@@ -118,6 +118,14 @@ std::optional<std::string> Text(ipp_t* response, const char* name) {
   return std::string(value);
 }
 
+std::vector<std::string> Texts(ipp_t* response, const char* name) {
+  std::vector<std::string> values;
+  ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_ZERO);
+  for (int i = 0; attr != nullptr && i < ippGetCount(attr); ++i)
+    if (const char* value = ippGetString(attr, i, nullptr)) values.emplace_back(value);
+  return values;
+}
+
 std::optional<std::string> Host(const std::string& uri, http_uri_coding_t coding) {
   char scheme[HTTP_MAX_URI], user[HTTP_MAX_URI], host[HTTP_MAX_URI], resource[HTTP_MAX_URI];
   int port = 0;

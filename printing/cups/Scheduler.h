@@ -60,6 +60,9 @@ QueueAnswer QueueAttributes(http_t* http, const std::string& queue, const std::v
 // The first value of the attribute `name` as text, or nothing.
 std::optional<std::string> Text(ipp_t* response, const char* name);
 
+// Every value of the attribute `name` as text.
+std::vector<std::string> Texts(ipp_t* response, const char* name);
+
 // The host part of a URI, percent-decoded with `coding`, or nothing.
 std::optional<std::string> Host(const std::string& uri, http_uri_coding_t coding = HTTP_URI_CODING_NONE);
 

@@ -11,9 +11,11 @@ DeviceState AskService(const std::string& device_uri, const DeviceQuery& query) 
 
 std::span<const DeviceKind> DeviceKinds() {
   static constexpr std::array kinds{
-      DeviceKind{"ipp", AskIppPrinter},  DeviceKind{"ipps", AskIppPrinter}, DeviceKind{"http", AskIppPrinter},
-      DeviceKind{"https", AskIppPrinter}, DeviceKind{"socket", AskTcpPort},  DeviceKind{"lpd", AskTcpPort},
-      DeviceKind{"dnssd", AskService},   DeviceKind{"usb", AskUsbPrinter},  DeviceKind{"hp", AskUsbPrinter},
+      DeviceKind{"ipp", AskIppPrinter},     DeviceKind{"ipps", AskIppPrinter},  DeviceKind{"http", AskIppPrinter},
+      DeviceKind{"https", AskIppPrinter},   DeviceKind{"socket", AskTcpPort},   DeviceKind{"lpd", AskTcpPort},
+      DeviceKind{"smb", AskSmbServer},      DeviceKind{"dnssd", AskService},    DeviceKind{"usb", AskUsbPrinter},
+      DeviceKind{"hp", AskHpPrinter},       DeviceKind{"hpfax", AskHpPrinter},  DeviceKind{"bjnp", AskBjnpPrinter},
+      DeviceKind{"beh", AskBehindBeh},
   };
   return kinds;
 }

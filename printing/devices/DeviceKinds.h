@@ -2,6 +2,7 @@
 // the table in DeviceKinds.cpp maps a device URI's scheme to it. A new kind
 // is a row there and a function here, in a file of its own.
 #pragma once
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,6 +43,27 @@ DeviceState FromIppReply(const IppReply& reply);
 // no job either.
 inline constexpr std::chrono::milliseconds kHangUpWait{200};
 DeviceState AskTcpPort(const std::string& device_uri, const DeviceQuery& query);
+
+// The server of an smb:// device URI,
+// smb://[USER[:PASSWORD]@][WORKGROUP/]SERVER[:PORT]/PRINTER.
+struct SmbServer {
+  std::string host;
+  int port = 0;  // none given
+};
+std::optional<SmbServer> SplitSmbUri(std::string_view uri);
+// TcpDevice.cpp: smb: the print server takes a TCP connection on the URI's
+// port, else on 445 or 139. Nothing is sent.
+DeviceState AskSmbServer(const std::string& device_uri, const DeviceQuery& query);
+
+// BehDevice.cpp: beh:/DD/ATTEMPTS/DELAY/URI: the device of the URI inside.
+DeviceState AskBehindBeh(const std::string& device_uri, const DeviceQuery& query);
+
+// HpDevice.cpp: HPLIP's hp and hpfax: on the network (/net/), the printer
+// answers SNMP as HPLIP asks it; on USB (/usb/), it is on the bus.
+DeviceState AskHpPrinter(const std::string& device_uri, const DeviceQuery& query);
+
+// BjnpDevice.cpp: Canon's bjnp: the printer answers a BJNP get-ID command.
+DeviceState AskBjnpPrinter(const std::string& device_uri, const DeviceQuery& query);
 
 // UsbDevice.cpp: usb, and HPLIP's hp:/usb/: the printer is on the bus.
 DeviceState AskUsbPrinter(const std::string& device_uri, const DeviceQuery& query);

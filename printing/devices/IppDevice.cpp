@@ -3,10 +3,39 @@
 
 namespace printing {
 
+namespace {
+
+// Whether an answer says that the printer its URI names is not there: gone
+// from the device, or the device cannot serve now. One that wants a password
+// (401, 403, client-error-not-authorized, -forbidden), or refuses the
+// request for any other reason, has answered and is there.
+bool SaysNotThere(const IppReply& reply) {
+  const int http = reply.http_status;
+  if (http == 404 || http == 410 || (http >= 500 && http != 501 && http != 505)) return true;
+  if (!reply.ipp) return false;
+  switch (reply.ipp->status_code) {
+    case 0x0406:  // client-error-not-found
+    case 0x0407:  // client-error-gone
+    case 0x0500:  // server-error-internal-error
+    case 0x0502:  // server-error-service-unavailable
+    case 0x0504:  // server-error-device-error
+    case 0x0505:  // server-error-temporary-error
+    case 0x0506:  // server-error-not-accepting-jobs
+    case 0x0507:  // server-error-busy
+    case 0x050A:  // server-error-printer-is-deactivated
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 DeviceState FromIppReply(const IppReply& reply) {
   DeviceState state;
-  state.kind = reply.answered ? DeviceState::Reachable : DeviceState::Unreachable;
-  if (!reply.answered || reply.http_status != 200 || !reply.ipp || !reply.ipp->Succeeded()) return state;
+  state.kind = reply.answered && !SaysNotThere(reply) ? DeviceState::Reachable : DeviceState::Unreachable;
+  if (state.kind != DeviceState::Reachable || reply.http_status != 200 || !reply.ipp || !reply.ipp->Succeeded())
+    return state;
   const IppAnswer& ipp = *reply.ipp;
   state.has_state = ipp.state.has_value();
   state.stopped = ipp.state == kIppStopped;
