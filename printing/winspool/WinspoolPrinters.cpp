@@ -1,6 +1,8 @@
 #include "WinspoolPrinters.h"
 
+#include <algorithm>
 #include <climits>
+#include <functional>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -151,6 +153,26 @@ bool IsConnection(const PRINTER_INFO_2A& info) {
 
 }  // namespace
 
+DeviceState WinspoolPrinters::CheckPorts(const std::string& port_names) {
+  const Deadline deadline(kDeviceCheckTimeout);
+  // A printer pool names its ports separated by commas: it is there when
+  // one of its devices is. A port that names no network device keeps the
+  // spooler's word for the whole printer.
+  std::vector<std::function<DeviceState()>> asks;
+  for (std::size_t at = 0; at <= port_names.size();) {
+    const std::size_t comma = std::min(port_names.find(',', at), port_names.size());
+    std::string port = port_names.substr(at, comma - at);
+    at = comma + 1;
+    port.erase(0, port.find_first_not_of(' '));
+    port.erase(port.find_last_not_of(' ') + 1);
+    if (port.empty()) continue;
+    const std::optional<std::string> device = PortDevice(port, deadline, bounds_);
+    if (!device) return DeviceState{};
+    asks.push_back([this, uri = *device, &deadline] { return CheckDevice(uri, transport_, deadline); });
+  }
+  return AskAll(asks);
+}
+
 std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16string& /*name*/, Record& record) {
   const auto it = spooler_handles_.find(handle);
   if (it == spooler_handles_.end()) return ERROR_INVALID_HANDLE;
@@ -186,11 +208,7 @@ std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16strin
   // when that word, or the printer's network device, says it cannot print.
   std::int32_t status = static_cast<std::int32_t>(info.Status);
   std::int32_t attributes = WithSpoolerStatus(static_cast<std::int32_t>(info.Attributes), status);
-  if (!IsConnection(info) && record.PortName) {
-    const Deadline deadline(kDeviceCheckTimeout);
-    if (const std::optional<std::string> device = PortDevice(*record.PortName, deadline, bounds_))
-      AddDeviceState(CheckDevice(*device, transport_, deadline), attributes, status);
-  }
+  if (!IsConnection(info) && record.PortName) AddDeviceState(CheckPorts(*record.PortName), attributes, status);
   record.Attributes = attributes;
   record.Priority = static_cast<std::int32_t>(info.Priority);
   record.DefaultPriority = static_cast<std::int32_t>(info.DefaultPriority);

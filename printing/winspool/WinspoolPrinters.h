@@ -61,6 +61,9 @@ class WinspoolPrinters : public PrinterServices {
   void Closed(std::int32_t handle, const std::u16string& name) override;
 
  private:
+  // What the devices behind the printer's ports say, within the one bound.
+  DeviceState CheckPorts(const std::string& port_names);
+
   // Every spooler call and every name lookup runs under it; going, it waits
   // for the calls it gave up on to end.
   Bounds bounds_;
