@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes docs/window.png, the README's picture of the window: the program's
 # own window, grabbed after loading the sample queues of a private scheduler,
-# choosing Office by double-click, testing it and showing the technical view.
+# choosing Office by double-click, testing it and showing the technical view;
+# and docs/window-dark.png, the same under a dark colour scheme.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
@@ -18,5 +19,7 @@ KAVRO_OWNER=$$ scripts/private-cupsd.sh start "$private"
 export CUPS_SERVER="$private/cups.sock" CUPS_SERVERROOT="$private/etc" HOME="$private/home"
 sample_queues
 mkdir -p docs "$private/runtime" && chmod 700 "$private/runtime"
-QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private/runtime" build/tests/window/qt/grab_window docs/window.png Office
-echo "wrote docs/window.png"
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private/runtime"
+build/tests/window/qt/grab_window docs/window.png Office
+build/tests/window/qt/grab_window --dark docs/window-dark.png Office
+echo "wrote docs/window.png and docs/window-dark.png"

@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "Contrast.h"
 #include "Events.h"
 #include "Layout.h"
 
@@ -49,9 +50,13 @@ QFont Arial(double points) {
   return font;
 }
 
+// A background of the widget's own, with its text in a colour that reads on
+// it whatever the user's scheme; the roles it does not set follow the scheme,
+// a change of it too.
 void SetBackground(QWidget* widget, std::uint32_t bgr) {
   QPalette palette = widget->palette();
   palette.setColor(QPalette::Window, Bgr(bgr));
+  palette.setColor(QPalette::WindowText, Bgr(window::ReadableTextOn(bgr)));
   widget->setPalette(palette);
   widget->setAutoFillBackground(true);
 }

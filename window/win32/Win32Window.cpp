@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <variant>
 
+#include "Contrast.h"
 #include "Events.h"
 #include "NamedAccessible.h"
 
@@ -70,6 +71,14 @@ HFONT Arial(double points, unsigned dpi) {
                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial");
 }
 
+// Whether the user has a high-contrast scheme on.
+bool HighContrastOn() {
+  HIGHCONTRASTW scheme{};
+  scheme.cbSize = sizeof(scheme);
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(scheme), &scheme, 0) != FALSE &&
+         (scheme.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 // Shows the wait cursor for as long as it lives, however its scope is left.
 class BusyCursor {
  public:
@@ -88,22 +97,31 @@ class Win32Label : public window::Label {
   void SetCaption(const std::u16string& text) override { SetWindowTextW(hwnd_, Wide(text).c_str()); }
   void SetBackColor(std::uint32_t bgr) override {
     colour_ = Colour(bgr);
+    text_ = Colour(window::ReadableTextOn(bgr));
     brush_.reset(CreateSolidBrush(*colour_));
     InvalidateRect(hwnd_, nullptr, TRUE);
   }
   void SetVisible(bool visible) override { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
 
-  // Colours the label's device context; null where the label keeps the window's colour.
-  HBRUSH Paint(HDC dc) const {
+  // Colours the label's device context; null where the label keeps the
+  // window's colour. Its text is in a colour that reads on its own; under a
+  // high-contrast scheme it takes the scheme's colours instead.
+  HBRUSH Paint(HDC dc, bool high_contrast) const {
     if (!colour_) return nullptr;
+    if (high_contrast) {
+      SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+      return GetSysColorBrush(COLOR_WINDOW);
+    }
     SetBkColor(dc, *colour_);
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetTextColor(dc, text_);
     return brush_.get();
   }
 
  private:
   HWND hwnd_;
   std::optional<COLORREF> colour_;
+  COLORREF text_ = 0;
   GdiObject<HBRUSH> brush_;
 };
 
@@ -186,6 +204,7 @@ Win32Window::Win32Window(printing::PrinterServices& services, HINSTANCE instance
     if (RegisterClassExW(&wc) == 0) throw std::runtime_error("cannot register the window class");
   }
 
+  high_contrast_ = HighContrastOn();
   window_ = CreateWindowExW(0, kClassName, Wide(window::kForm.caption).c_str(), kStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
   if (window_ == nullptr) throw std::runtime_error("cannot create the window");
@@ -355,7 +374,20 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       const Placed* p = Find(reinterpret_cast<HWND>(lparam));
       const auto* label = p != nullptr ? std::get_if<Win32Label>(&p->control) : nullptr;
       if (label != nullptr)
-        if (HBRUSH brush = label->Paint(reinterpret_cast<HDC>(wparam))) return reinterpret_cast<LRESULT>(brush);
+        if (HBRUSH brush = label->Paint(reinterpret_cast<HDC>(wparam), high_contrast_))
+          return reinterpret_cast<LRESULT>(brush);
+      break;
+    }
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: {
+      // The user's colours or settings changed, high contrast perhaps with
+      // them. The controls hear of new colours from their window, as Windows asks.
+      const bool was_high_contrast = high_contrast_;
+      high_contrast_ = HighContrastOn();
+      if (message == WM_SYSCOLORCHANGE)
+        for (const Placed& p : controls_) SendMessageW(p.hwnd, message, wparam, lparam);
+      if (message == WM_SYSCOLORCHANGE || high_contrast_ != was_high_contrast)
+        RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
       break;
     }
     case WM_ACTIVATE:

@@ -68,6 +68,7 @@ class Win32Window : private window::Controls {
   bool closing_by_owner_ = false;
   HWND focus_ = nullptr;  // the control to give the focus back to
   unsigned dpi_ = 96;
+  bool high_contrast_ = false;  // the user's scheme is a high-contrast one
   std::vector<Placed> controls_;
   std::map<double, GdiObject<HFONT>> fonts_;  // by point size; 0: the system's message font
   std::unique_ptr<Form1> form_;

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "CapturedErrors.h"
+#include "Contrast.h"
+#include "DarkPalette.h"
 #include "Layout.h"
 #include "QtWindow.h"
 #include "MemoryPrinters.h"
@@ -78,6 +80,24 @@ class WindowTest : public ::testing::Test {
     LoadPrinters();
     Choose("Office");
     Test();
+  }
+  // A control as drawn: the colour at its bottom-right corner (inside a
+  // two-pixel margin), and the contrast to it of the pixel that stands out most (its text's).
+  struct Drawn {
+    QColor background;
+    double text_contrast;
+  };
+  Drawn Read(const char* name) {
+    const QImage image = window->grab(Control<QWidget>(name)->geometry()).toImage();
+    const QColor background = image.pixelColor(image.width() - 3, image.height() - 3);
+    double most = 1;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        most = std::max(most, window::ContrastRatio(Bgr(image.pixelColor(x, y)), Bgr(background)));
+    return {background, most};
+  }
+  static std::uint32_t Bgr(const QColor& c) {
+    return static_cast<std::uint32_t>(c.red() | c.green() << 8 | c.blue() << 16);
   }
   QColor Background(const char* name) { return Label(name)->palette().color(QPalette::Window); }
   QString Text(const char* name) { return Label(name)->text(); }
@@ -234,6 +254,41 @@ TEST_F(WindowTest, ADoubleClickOnAnEntryChoosesItAndVerdictsAreDrawnInTheirColou
   Test();
   EXPECT_EQ(Text("lblResult"), "Printer Not Ready (at this time)");
   EXPECT_EQ(Pixel("lblResult"), kLightRed);
+}
+
+TEST_F(WindowTest, UnderADarkSchemeColouredLabelsKeepReadableTextAndTheRestFollowsTheScheme) {
+  printers.Add(u"Office");
+  const auto work = [this] {
+    LoadPrinters();
+    Choose("Office");
+    Test();
+    QTest::mouseClick(Control<QCheckBox>("chkShowTech"), Qt::LeftButton, {}, QPoint(5, 5));
+  };
+  work();
+  const QPalette dark = DarkPalette();
+  const ApplicationPalette scheme(dark);  // while the window is open
+  const std::pair<const char*, QColor> labels[] = {{"lblDescribe", kWhite},     {"lblPrinterName", kLightOrange},
+                                                   {"lblLongResult", kLightCyan}, {"lblResult", kLightGreen},
+                                                   {"Label1", kWhite}};
+  for (bool reopened : {false, true}) {
+    if (reopened) {  // a window opened under the scheme
+      window = std::make_unique<QtWindow>(printers);
+      window->show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+      work();
+    }
+    ASSERT_EQ(Text("lblResult"), "Printer Ready");
+    for (const auto& [name, background] : labels) {
+      const Drawn label = Read(name);
+      EXPECT_EQ(label.background, background) << name << (reopened ? ", reopened" : "");
+      EXPECT_GE(label.text_contrast, window::kReadableContrast) << name << (reopened ? ", reopened" : "");
+    }
+    // The rest is drawn in the scheme's colours, and reads too.
+    const Drawn heading = Read("lbl4Select");
+    EXPECT_EQ(heading.background, dark.color(QPalette::Window)) << reopened;
+    EXPECT_GE(heading.text_contrast, window::kReadableContrast) << reopened;
+    EXPECT_EQ(Read("List1").background, dark.color(QPalette::Base)) << reopened;
+  }
 }
 
 TEST_F(WindowTest, EnterInThePrinterListChoosesTheHighlightedEntry) {

@@ -1,7 +1,8 @@
 // Grabs the window to a PNG as a user would see it after working it: the
 // printers loaded, one chosen by double-click and tested, the technical view
 // shown. Printers come from the CUPS scheduler that the environment names.
-//   grab_window OUT.png [PRINTER]
+// With --dark, under a dark colour scheme (DarkPalette.h).
+//   grab_window [--dark] OUT.png [PRINTER]
 #include <QApplication>
 #include <QCheckBox>
 #include <QListWidget>
@@ -9,16 +10,25 @@
 #include <QTest>
 
 #include <cstdio>
+#include <cstring>
 
 #include "CupsPrinters.h"
+#include "DarkPalette.h"
 #include "QtWindow.h"
 
 int main(int argc, char** argv) {
+  const bool dark = argc > 1 && std::strcmp(argv[1], "--dark") == 0;
+  if (dark) {
+    argv[1] = argv[0];
+    --argc;
+    ++argv;
+  }
   if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: %s OUT.png [PRINTER]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--dark] OUT.png [PRINTER]\n", argv[0]);
     return 2;
   }
   QApplication app(argc, argv);
+  if (dark) QApplication::setPalette(DarkPalette());
   printing::CupsPrinters printers;
   QtWindow window(printers);
   window.show();

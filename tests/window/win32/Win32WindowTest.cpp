@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "CapturedErrors.h"
+#include "Contrast.h"
 #include "MemoryPrinters.h"
 #include "WinspoolPrinters.h"
 #include "Win32Window.h"  // last: it brings in <windows.h>
@@ -21,6 +23,48 @@
 namespace {
 
 constexpr COLORREF Rgb(int r, int g, int b) { return RGB(r, g, b); }
+
+// The user's window-text colour, set as the colour settings set it: in the
+// profile (HKCU\Control Panel\Colors) and for the running session
+// (SetSysColors, which tells every window). Put back as it was when it goes.
+class WindowTextColour {
+ public:
+  explicit WindowTextColour(COLORREF colour) : before_(GetSysColor(COLOR_WINDOWTEXT)) {
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Colors", 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                    nullptr, &key_, nullptr);
+    DWORD type = 0;
+    had_value_ = RegQueryValueExW(key_, kValue, nullptr, &type, reinterpret_cast<BYTE*>(saved_), &saved_size_) ==
+                     ERROR_SUCCESS &&
+                 type == REG_SZ;
+    wchar_t text[16];
+    std::swprintf(text, 16, L"%u %u %u", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    RegSetValueExW(key_, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>((std::wcslen(text) + 1) * sizeof(wchar_t)));
+    Apply(colour);
+  }
+  ~WindowTextColour() {
+    if (had_value_)
+      RegSetValueExW(key_, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_), saved_size_);
+    else
+      RegDeleteValueW(key_, kValue);
+    RegCloseKey(key_);
+    Apply(before_);
+  }
+  WindowTextColour(const WindowTextColour&) = delete;
+  WindowTextColour& operator=(const WindowTextColour&) = delete;
+
+ private:
+  static constexpr const wchar_t* kValue = L"WindowText";
+  static void Apply(COLORREF colour) {
+    const int element = COLOR_WINDOWTEXT;
+    SetSysColors(1, &element, &colour);
+  }
+  COLORREF before_;
+  HKEY key_ = nullptr;
+  bool had_value_ = false;
+  wchar_t saved_[32] = L"";
+  DWORD saved_size_ = sizeof(saved_);
+};
 
 class Win32WindowTest : public ::testing::Test {
  protected:
@@ -99,8 +143,13 @@ class Win32WindowTest : public ::testing::Test {
       SetKeyboardState(state);
     }
   }
-  // The colour the control draws at its bottom-right corner (inside a two-pixel margin).
-  COLORREF Drawn(const char* name) {
+  // The control's client area as it draws itself (WM_PRINT), row by row.
+  struct Picture {
+    int width = 0, height = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+  };
+  Picture Grab(const char* name) {
     HWND hwnd = Control(name);
     RECT r;
     GetClientRect(hwnd, &r);
@@ -108,14 +157,30 @@ class Win32WindowTest : public ::testing::Test {
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP picture = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, picture);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
     SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND | PRF_NONCLIENT);
-    const COLORREF colour = GetPixel(dc, r.right - 3, r.bottom - 3);
+    GdiFlush();
+    Picture picture{r.right, r.bottom, {}};
+    for (int i = 0; i < r.right * r.bottom; ++i) {
+      const DWORD xrgb = static_cast<const DWORD*>(bits)[i];  // 0x00RRGGBB in a DIB
+      picture.pixels.push_back(RGB((xrgb >> 16) & 0xFF, (xrgb >> 8) & 0xFF, xrgb & 0xFF));
+    }
     SelectObject(dc, old);
-    DeleteObject(picture);
+    DeleteObject(bitmap);
     DeleteDC(dc);
-    return colour;
+    return picture;
+  }
+  // The contrast of the pixel that stands out most from `background`: the text's.
+  static double TextContrast(const Picture& p, COLORREF background) {
+    double most = 1;
+    for (COLORREF pixel : p.pixels) most = std::max(most, window::ContrastRatio(pixel, background));
+    return most;
+  }
+  // The colour the control draws at its bottom-right corner (inside a two-pixel margin).
+  COLORREF Drawn(const char* name) {
+    const Picture p = Grab(name);
+    return p.At(p.width - 3, p.height - 3);
   }
   // What a screen reader is told the control is called.
   std::wstring AccessibleName(const char* name) {
@@ -244,6 +309,35 @@ TEST_F(Win32WindowTest, LabelsAreDrawnInTheirColours) {
   Click("chkShowTech");
   EXPECT_EQ(Drawn("Label1"), Rgb(0xFF, 0xFF, 0xFF));
   EXPECT_EQ(Text("Label1"), L"0010000000000");
+}
+
+TEST_F(Win32WindowTest, UnderWhiteWindowTextTheColouredLabelsStayReadable) {
+  memory.Add(u"Office");
+  Click("cmdLoadPrinters");
+  Choose(L"Office");
+  Click("cmdTest");
+  Click("chkShowTech");
+  ASSERT_EQ(Text("lblResult"), L"Printer Ready");
+  const COLORREF white = Rgb(0xFF, 0xFF, 0xFF);
+  const WindowTextColour colours(white);
+  ASSERT_EQ(GetSysColor(COLOR_WINDOWTEXT), white);
+  struct Case {
+    const char* name;
+    COLORREF background;
+  };
+  for (const Case& c : {Case{"lblDescribe", white}, Case{"lblPrinterName", Rgb(0xFF, 0xE0, 0xC0)},
+                        Case{"lblLongResult", Rgb(0xE0, 0xFF, 0xFF)}, Case{"lblResult", Rgb(0x80, 0xFF, 0x80)},
+                        Case{"Label1", white}}) {
+    const Picture p = Grab(c.name);
+    EXPECT_EQ(p.At(p.width - 3, p.height - 3), c.background) << c.name;
+    EXPECT_GE(TextContrast(p, c.background), window::kReadableContrast) << c.name;
+  }
+  // The rest follows the user's colours: the list's heading is written in white.
+  const Picture heading = Grab("lbl4Select");
+  const auto lightest = std::max_element(heading.pixels.begin(), heading.pixels.end(), [](COLORREF a, COLORREF b) {
+    return window::RelativeLuminance(a) < window::RelativeLuminance(b);
+  });
+  EXPECT_EQ(*lightest, white);
 }
 
 TEST_F(Win32WindowTest, ADoubleClickAnywhereInTheListIsItsDoubleClick) {
