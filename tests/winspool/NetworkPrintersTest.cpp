@@ -72,6 +72,7 @@ TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
     int port;
     std::wstring verdict;
     int status;  // the status word the technical view shows
+    int pool_port = 0;  // a printer pool's second raw port, 0 for none
   };
   const Case cases[] = {
       {"Raw listener", 1, listener.Port(), ready, 0},
@@ -85,16 +86,22 @@ TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
       {"IPP rejecting", 0, rejecting.Port(), not_ready, 0},
       {"IPP offline", 0, offline.Port(), not_ready, 0x80 | 0x20000},
       {"IPP garbage", 0, garbage.Port(), not_ready, 0x80},
+      // A printer pool is there when one of its devices is.
+      {"Pool one live", 1, closed, ready, 0, listener.Port()},
+      {"Pool none live", 1, closed, not_ready, 0x80, drops.Port()},
   };
   std::vector<std::unique_ptr<TcpPortKey>> keys;
   std::vector<std::unique_ptr<AddedPrinter>> added;
   for (const Case& c : cases) {
-    const std::string port = c.tcp_protocol != 0 ? "IP_127.0.0.1_" + c.printer.substr(0, 3) + std::to_string(c.port)
-                                                 : "http://127.0.0.1:" + std::to_string(c.port) + "/ipp/print";
-    if (c.tcp_protocol != 0) {
-      keys.push_back(std::make_unique<TcpPortKey>(U16(port), u"127.0.0.1", c.port, c.tcp_protocol));
-      ASSERT_EQ(keys.back()->Error(), 0u) << c.printer;
-    }
+    const auto tcp_port = [&](const std::string& tag, int number) {
+      const std::string name = "IP_127.0.0.1_" + tag + std::to_string(number);
+      keys.push_back(std::make_unique<TcpPortKey>(U16(name), u"127.0.0.1", number, c.tcp_protocol));
+      return name;
+    };
+    std::string port = c.tcp_protocol != 0 ? tcp_port(c.printer.substr(0, 3), c.port)
+                                           : "http://127.0.0.1:" + std::to_string(c.port) + "/ipp/print";
+    if (c.pool_port != 0) port += "," + tcp_port(c.printer.substr(5, 4), c.pool_port);
+    for (const auto& key : keys) ASSERT_EQ(key->Error(), 0u) << c.printer;
     added.push_back(std::make_unique<AddedPrinter>(U16(c.printer), U16(port)));
     ASSERT_EQ(added.back()->Error(), 0u) << c.printer;
   }
