@@ -26,6 +26,7 @@
 #include "CupsPrinters.h"
 #include "DeviceCheck.h"
 #include "LoopbackPeer.h"
+#include "UdpPeer.h"
 
 namespace {
 
@@ -167,11 +168,34 @@ int main(int argc, char** argv) {
     devices.push_back({"name server never answers", "ipp://printer.example/ipp/print"});
   }
   if (dnssd) devices.push_back({"DNS-SD name nobody answers to", "dnssd://Nobody._ipp._tcp.local/"});
+  // The kinds asked over UDP and the print servers: a device that is off
+  // (nothing on its port) and one that never answers.
+  const auto mute = [](const printing::testing::Datagram&) { return std::optional<printing::testing::Datagram>(); };
+  printing::testing::UdpPeer mute_bjnp(mute);
+  const std::string closed_udp = "127.0.0.1:" + std::to_string(printing::testing::ClosedUdpPort());
+  devices.push_back({"HP (SNMP), nothing on port 161", "hp:/net/HP_LaserJet?ip=127.0.0.1"});
+  devices.push_back({"BJNP, nothing on its port", "bjnp://" + closed_udp});
+  devices.push_back({"BJNP, never answers", "bjnp://127.0.0.1:" + std::to_string(mute_bjnp.Port())});
+  devices.push_back({"SMB server refuses", "smb://" + closed + "/Laser"});
+  devices.push_back({"SMB server takes no connection (mute)", "smb://" + never.Address() + "/Laser"});
+  devices.push_back({"beh, socket port refuses", "beh:/1/3/5/socket://" + closed});
+  if (isolated) {
+    devices.push_back({"HP (SNMP), host gone", "hp:/net/HP_LaserJet?ip=10.9.9.2"});
+    devices.push_back({"SMB server, host gone", "smb://10.9.9.2/Laser"});
+  }
   auto bounds = std::make_unique<printing::Bounds>();
   auto transport = std::make_unique<printing::CupsTransport>(*bounds);
-  for (const DeviceCase& c : devices)
-    Row("device check", c.peer, device_bound,
-        [&] { return KindName(printing::CheckDevice(c.uri, *transport, printing::Deadline(device_bound)).kind); });
+  const auto check = [&](const std::string& uri) {
+    return KindName(printing::CheckDevice(uri, *transport, printing::Deadline(device_bound)).kind);
+  };
+  for (const DeviceCase& c : devices) Row("device check", c.peer, device_bound, [&] { return check(c.uri); });
+  // An agent on port 161 that never answers: only where the port is this
+  // run's own.
+  if (isolated) {
+    printing::testing::UdpPeer mute_agent(mute, 161);
+    Row("device check", "HP (SNMP), never answers", device_bound,
+        [&] { return check("hp:/net/HP_LaserJet?ip=127.0.0.1"); });
+  }
 
   // What was given up on ends on its own; a backend that goes away waits
   // for it.
