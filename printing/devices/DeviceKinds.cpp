@@ -10,13 +10,25 @@ DeviceState AskService(const std::string& device_uri, const DeviceQuery& query) 
 }
 
 std::span<const DeviceKind> DeviceKinds() {
+  // docs/devices.md shows this table to users: keep the two alike.
+  // clang-format off
   static constexpr std::array kinds{
-      DeviceKind{"ipp", AskIppPrinter},     DeviceKind{"ipps", AskIppPrinter},  DeviceKind{"http", AskIppPrinter},
-      DeviceKind{"https", AskIppPrinter},   DeviceKind{"socket", AskTcpPort},   DeviceKind{"lpd", AskTcpPort},
-      DeviceKind{"smb", AskSmbServer},      DeviceKind{"dnssd", AskService},    DeviceKind{"usb", AskUsbPrinter},
-      DeviceKind{"hp", AskHpPrinter},       DeviceKind{"hpfax", AskHpPrinter},  DeviceKind{"bjnp", AskBjnpPrinter},
-      DeviceKind{"beh", AskBehindBeh},
+      //         scheme    asked by        what is asked
+      DeviceKind{"ipp",    AskIppPrinter},   // Get-Printer-Attributes: state, reasons, accepting
+      DeviceKind{"ipps",   AskIppPrinter},   // the same over TLS
+      DeviceKind{"http",   AskIppPrinter},
+      DeviceKind{"https",  AskIppPrinter},
+      DeviceKind{"socket", AskTcpPort},      // takes a connection, keeps it 200 ms
+      DeviceKind{"lpd",    AskTcpPort},
+      DeviceKind{"smb",    AskSmbServer},    // takes a connection: the URI's port, else 445 or 139
+      DeviceKind{"hp",     AskHpPrinter},    // /net/: SNMP GET of the device ID; /usb/: on the bus
+      DeviceKind{"hpfax",  AskHpPrinter},
+      DeviceKind{"bjnp",   AskBjnpPrinter},  // BJNP get-ID over UDP
+      DeviceKind{"beh",    AskBehindBeh},    // the URI inside
+      DeviceKind{"dnssd",  AskService},      // the platform resolves the service, then as above
+      DeviceKind{"usb",    AskUsbPrinter},   // on the bus
   };
+  // clang-format on
   return kinds;
 }
 
