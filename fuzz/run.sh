@@ -17,7 +17,7 @@ install_packages
 
 seconds=${1:-600}
 [ $# -gt 0 ] && shift
-targets=${*:-decode_fuzzer pack_fuzzer ipp_fuzzer}
+targets=${*:-decode_fuzzer pack_fuzzer ipp_fuzzer snmp_fuzzer}
 out=${FUZZ_BUILD:-build-fuzz}
 
 CXX=clang++ cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVRO_FUZZ=ON \
