@@ -20,7 +20,8 @@
 # of its own: the machine's, and stand-ins for the backends of HPLIP (hp,
 # hpfax), Samba (smb) and Canon (bjnp), so that lpadmin takes queues on their
 # URIs whether or not the machine has them. A stand-in finds no device and
-# prints no job.
+# prints no job. Its programs (backends, the D-Bus notifier that cups-browsed
+# subscribes to) find no system bus: never the machine's.
 #
 # Clients reach the scheduler with
 #   CUPS_SERVER=DIR/cups.sock CUPS_SERVERROOT=DIR/etc HOME=DIR/home
@@ -163,6 +164,7 @@ AccessLog $dir/log/access_log
 PageLog $dir/log/page_log
 ServerBin $dir/bin
 FileDevice Yes
+SetEnv DBUS_SYSTEM_BUS_ADDRESS unix:path=$dir/no-system-bus
 User lp
 Group lp
 SystemGroup root

@@ -4,13 +4,18 @@
 // answer refuses, and classes. "There" keeps the scheduler's word (an idle
 // accepting queue reads ready); "not there" reads work offline and offline.
 //
+// Also the queue that the real cups-browsed makes under the name it falls
+// back to, NAME@HOST, where a queue made by hand has taken NAME.
+//
 // The program runs in a network namespace of its own (OwnNetwork.h), so that
 // its peers take the well-known ports there that the check knows by number.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CupsPrinters.h"
@@ -47,6 +52,75 @@ class OwnNetwork : public ::testing::Environment {
 ::testing::Environment* const own_network = ::testing::AddGlobalTestEnvironment(new OwnNetwork);
 
 std::string Loopback(int port) { return "127.0.0.1:" + std::to_string(port); }
+
+// The real cups-browsed over a private avahi (scripts/ipp-device.sh), with the
+// printer "Hall Copier" and a queue Hall_Copier made by hand. First in the
+// program: libdbus keeps the first system bus it is pointed at.
+class CupsBrowsedTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scheduler_ = new cupstest::PrivateScheduler;
+    scheduler_->Start();
+    hall_ = ClosedLoopbackPort();
+    Device("start " + Dir() + " " + std::to_string(ClosedLoopbackPort()));
+    Device("printer " + Dir() + " " + std::to_string(hall_) + " 'Hall Copier'");
+    scheduler_->Run("lpadmin -p Hall_Copier -E -v ipp://" + Loopback(hall_) + "/ipp/print");
+    scheduler_->UseSystemBus(Dir() + "/bus.sock");
+    Device("browsed " + Dir());
+  }
+  static void TearDownTestSuite() {
+    Device("stop " + Dir());
+    delete scheduler_;
+    scheduler_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(scheduler_ != nullptr && scheduler_->Running()) << "no private scheduler";
+    scheduler_->UseEnvironment();
+  }
+  void TearDown() override { EXPECT_EQ(printers.OpenHandleCount(), 0u); }
+
+  static std::string Dir() { return scheduler_->Dir() + "/device"; }
+  static void Device(const std::string& arguments) {
+    scheduler_->Run(std::string(KAVRO_IPP_DEVICE) + " " + arguments);
+  }
+  // The device URI of each queue, as lpstat -v gives them.
+  static std::vector<std::string> Queues() { return scheduler_->OutputLines("lpstat -v"); }
+
+  std::u16string Test(const std::u16string& name) {
+    const auto start = Clock::now();
+    std::u16string code = module.TestPrinter(name);
+    EXPECT_LT(Clock::now() - start, kHang) << "testing " << Utf16ToUtf8(name);
+    return code;
+  }
+
+  static cupstest::PrivateScheduler* scheduler_;
+  static int hall_;
+  CupsPrinters printers;
+  NoView view;
+  probe::Module1 module{printers, view};
+};
+
+cupstest::PrivateScheduler* CupsBrowsedTest::scheduler_ = nullptr;
+int CupsBrowsedTest::hall_ = 0;
+
+TEST_F(CupsBrowsedTest, ItsQueueUnderTheNameItFallsBackToStandsForThePrinterItFound) {
+  // For a printer of this machine, HOST is "localhost".
+  const std::string queue = "device for Hall_Copier@localhost: implicitclass://Hall_Copier%40localhost/";
+  const auto give_up = Clock::now() + std::chrono::seconds(30);
+  std::vector<std::string> queues = Queues();
+  while (std::find(queues.begin(), queues.end(), queue) == queues.end() && Clock::now() < give_up) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    queues = Queues();
+  }
+  ASSERT_NE(std::find(queues.begin(), queues.end(), queue), queues.end())
+      << scheduler_->Output("lpstat -v") << "cups-browsed's log: " << Dir() << "/cups-browsed.log";
+
+  EXPECT_EQ(Test(u"Hall_Copier@localhost"), u"YES");
+  Device("pause " + Dir() + " " + std::to_string(hall_));
+  EXPECT_EQ(Test(u"Hall_Copier@localhost"), u"NO") << "its printer is stopped";
+  EXPECT_NE(module.PrinterInfo.Status & PRINTER_STATUS_OFFLINE, 0);
+  EXPECT_EQ(Test(u"Hall_Copier"), u"NO") << "the queue made by hand on the same printer";
+}
 
 class DeviceKindsTest : public ::testing::Test {
  protected:
