@@ -168,13 +168,15 @@ int main(int argc, char** argv) {
   }
   if (dnssd) devices.push_back({"DNS-SD name nobody answers to", "dnssd://Nobody._ipp._tcp.local/"});
   auto bounds = std::make_unique<printing::Bounds>();
+  auto transport = std::make_unique<printing::CupsTransport>(*bounds);
   for (const DeviceCase& c : devices)
     Row("device check", c.peer, device_bound,
-        [&] { return KindName(printing::CheckDevice(c.uri, device_bound, *bounds).kind); });
+        [&] { return KindName(printing::CheckDevice(c.uri, *transport, printing::Deadline(device_bound)).kind); });
 
   // What was given up on ends on its own; a backend that goes away waits
   // for it.
   const auto begin = Clock::now();
+  transport.reset();
   bounds.reset();
   backend.reset();
   std::printf("\nThe calls given up on (name lookups, DNS-SD resolutions) ended %.1f s after the last check.\n",

@@ -63,4 +63,10 @@ void AddDeviceState(const DeviceState& device, std::int32_t& attributes, std::in
   }
 }
 
+bool Ready(const DeviceState& device) {
+  std::int32_t attributes = 0, status = 0;
+  AddDeviceState(device, attributes, status);
+  return device.kind == DeviceState::Reachable && (attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) == 0;
+}
+
 }  // namespace printing

@@ -51,9 +51,10 @@ TEST(DeviceCheck, EveryPeerGetsAnAnswer) {
       {"parallel:/dev/lp0", DeviceState::NotChecked},
   };
   Bounds bounds;
+  CupsTransport transport(bounds);
   for (const Case& c : cases) {
     const auto start = Clock::now();
-    const DeviceState state = CheckDevice(c.uri, CupsPrinters::kDeviceCheckTimeout, bounds);
+    const DeviceState state = CheckDevice(c.uri, transport, Deadline(CupsPrinters::kDeviceCheckTimeout));
     EXPECT_EQ(state.kind, c.expected) << c.uri;
     EXPECT_LT(Clock::now() - start, kHang) << c.uri;
   }

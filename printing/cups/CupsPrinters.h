@@ -11,25 +11,19 @@
 
 #include "Bounded.h"
 #include "DeviceCheck.h"
+#include "DeviceTransport.h"
 #include "DnssdBrowser.h"
 #include "PrinterServices.h"
+#include "Scheduler.h"
 
 namespace printing {
-
-// A queue of the scheduler (a printer or a class), with what tells which
-// printer found on the network it stands for.
-struct SchedulerQueue {
-  std::string name;
-  std::string device_uri;
-  std::string uuid;
-};
 
 class CupsPrinters : public PrinterServices {
  public:
   // Longest wait for the scheduler to accept a connection, and for all the
   // answers on it.
-  static constexpr std::chrono::milliseconds kConnectTimeout{1500};
-  static constexpr std::chrono::milliseconds kAnswerTimeout{1500};
+  static constexpr std::chrono::milliseconds kConnectTimeout = kSchedulerConnectTimeout;
+  static constexpr std::chrono::milliseconds kAnswerTimeout = kSchedulerAnswerTimeout;
   // Longest time spent asking a network device itself.
   static constexpr std::chrono::milliseconds kDeviceCheckTimeout{2000};
   // How long the queues' device URIs and UUIDs, asked for only while printers
@@ -38,7 +32,8 @@ class CupsPrinters : public PrinterServices {
 
   // `sysfs_root` is where the kernel shows its devices: "/sys", or a tree in
   // its layout for tests.
-  explicit CupsPrinters(std::filesystem::path sysfs_root = "/sys") : sysfs_root_(std::move(sysfs_root)) {}
+  explicit CupsPrinters(std::filesystem::path sysfs_root = "/sys")
+      : transport_(bounds_, &dnssd_, std::move(sysfs_root)) {}
 
   PrinterCollection Printers() override;
 
@@ -47,17 +42,23 @@ class CupsPrinters : public PrinterServices {
   std::int32_t Describe(std::int32_t handle, const std::u16string& name, Record& record) override;
 
  private:
-  // Asks a network device itself, its .local names looked up by avahi.
+  // Asks a network device itself, within the one bound.
   DeviceState Check(const std::string& device_uri, bool describe = false);
-  // The device behind a cups-browsed queue (implicitclass://QUEUE/).
+  // The device behind a queue: its own, or for a cups-browsed queue
+  // (implicitclass://QUEUE/) the printers it stands for.
+  DeviceState CheckQueueDevice(const std::string& device_uri, ipp_t* attributes);
+  // A member of a class: ready when it accepts jobs, is not stopped and its
+  // device is there; a class is as ready as the best of its members.
+  DeviceState CheckMember(const std::string& member);
+  DeviceState CheckMembers(const std::vector<std::string>& members);
   DeviceState CheckBehind(const std::string& queue, const std::optional<std::string>& browsed_default);
   std::int32_t DescribeFound(const FoundPrinter& printer, Record& record);
 
-  std::filesystem::path sysfs_root_;
   // The name lookups and DNS-SD resolutions given up on; joined by the time
-  // the backend is gone.
+  // the backend is gone (the browser and the transport use them).
   Bounds bounds_;
   DnssdBrowser dnssd_;
+  CupsTransport transport_;
   // The printers found on the network that the last collection listed, by name.
   std::map<std::string, FoundPrinter> listed_found_;
   // The queues with their device URIs and UUIDs, as last asked, and when.

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "IppMessage.h"
+
 namespace printing {
 
 // The integer or enum attribute `name`, else `otherwise`.
@@ -20,6 +22,9 @@ std::int32_t StatusBits(ipp_t* response);
 std::int32_t PrinterState(ipp_t* response);
 // printer-is-accepting-jobs, true when it is missing.
 bool IsAcceptingJobs(ipp_t* response);
+
+// What the answer says of the printer, as IppAnswer holds it.
+IppAnswer AnswerOf(ipp_t* response);
 
 // A password callback for cupsSetPasswordCB2 that never asks anyone: the
 // program has nobody to ask, and a peer that wants a password has answered.

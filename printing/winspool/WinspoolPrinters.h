@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "Bounded.h"
+#include "DeviceTransport.h"
 #include "PrinterServices.h"
 
 namespace printing {
@@ -63,6 +64,7 @@ class WinspoolPrinters : public PrinterServices {
   // Every spooler call and every name lookup runs under it; going, it waits
   // for the calls it gave up on to end.
   Bounds bounds_;
+  SpoolerTransport transport_{bounds_};
   // Closed before the bounds go.
   std::map<std::int32_t, SpoolerHandle> spooler_handles_;
 };

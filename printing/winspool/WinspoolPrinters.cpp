@@ -7,6 +7,7 @@
 
 #include "Bounded.h"
 #include "DeviceCheck.h"
+#include "DeviceTransport.h"
 #include "PrinterState.h"
 #include "SpoolerPorts.h"
 #include "Text.h"
@@ -188,7 +189,7 @@ std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16strin
   if (!IsConnection(info) && record.PortName) {
     const Deadline deadline(kDeviceCheckTimeout);
     if (const std::optional<std::string> device = PortDevice(*record.PortName, deadline, bounds_))
-      AddDeviceState(CheckDevice(*device, deadline.Left(), bounds_), attributes, status);
+      AddDeviceState(CheckDevice(*device, transport_, deadline), attributes, status);
   }
   record.Attributes = attributes;
   record.Priority = static_cast<std::int32_t>(info.Priority);

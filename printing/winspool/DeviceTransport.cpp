@@ -1,15 +1,11 @@
-// The device check on Windows: an IPP request over WinHTTP, a TCP connection
-// over Winsock, name lookups by the system's resolver.
+#include "DeviceTransport.h"
+
 #include <array>
 #include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 
-#include "DeviceCheck.h"
-#include "DeviceUri.h"
-#include "IppMessage.h"
-#include "PrinterState.h"
 #include "Text.h"
 
 // Last: see WindowsApi.h.
@@ -17,10 +13,6 @@
 
 namespace printing {
 namespace {
-
-// How long a device that took the connection is watched for hanging up at
-// once: such a device takes no job either.
-constexpr std::chrono::milliseconds kHangUpWait{200};
 
 // Winsock, started once for the rest of the program.
 bool WinsockReady() {
@@ -85,9 +77,10 @@ bool Ready(SOCKET s, bool write, std::chrono::milliseconds wait) {
   return FD_ISSET(s, &ready) && !FD_ISSET(s, &failed);
 }
 
-// Whether the device at `address` takes a TCP connection to `port` by the
-// deadline and keeps it for a moment. Nothing is sent, nothing is read.
-bool Connects(const std::string& address, int port, const Deadline& deadline) {
+}  // namespace
+
+bool SpoolerTransport::Connects(const std::string& address, int port, std::chrono::milliseconds hold,
+                                const Deadline& deadline) {
   ADDRINFOW hints{};
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICHOST;
@@ -112,19 +105,53 @@ bool Connects(const std::string& address, int port, const Deadline& deadline) {
   if (!connected) return false;
   // A device that hangs up at once makes the connection readable: at its
   // end, or with its reset.
-  const auto wait = std::min(kHangUpWait, deadline.Left());
+  const auto wait = std::min(hold, deadline.Left());
   if (!Ready(s.get(), false, wait)) return true;
   char byte;
   const int got = recv(s.get(), &byte, 1, MSG_PEEK);
   return got > 0;  // it said something of its own accord: it is there
 }
 
+std::optional<std::vector<std::uint8_t>> SpoolerTransport::Exchange(const std::string& address, int port,
+                                                                    const std::vector<std::uint8_t>& datagram,
+                                                                    const Deadline& deadline) {
+  if (!WinsockReady()) return std::nullopt;
+  ADDRINFOW hints{};
+  hints.ai_socktype = SOCK_DGRAM;
+  hints.ai_flags = AI_NUMERICHOST;
+  ADDRINFOW* at = nullptr;
+  if (GetAddrInfoW(Wide(address).c_str(), std::to_wstring(port).c_str(), &hints, &at) != 0) return std::nullopt;
+  Socket s(socket(at->ai_family, SOCK_DGRAM, IPPROTO_UDP));
+  const bool aimed = s.get() != INVALID_SOCKET && connect(s.get(), at->ai_addr, static_cast<int>(at->ai_addrlen)) == 0;
+  FreeAddrInfoW(at);
+  if (!aimed) return std::nullopt;
+  std::vector<std::uint8_t> answer(64 * 1024);
+  // A datagram may be lost on its way: it is sent again now and then.
+  constexpr std::chrono::milliseconds kResend{500};
+  while (!deadline.Passed()) {
+    if (send(s.get(), reinterpret_cast<const char*>(datagram.data()), static_cast<int>(datagram.size()), 0) ==
+        SOCKET_ERROR)
+      return std::nullopt;
+    const Deadline round(std::min(kResend, deadline.Left()));
+    while (!round.Passed()) {
+      if (!Ready(s.get(), false, round.Left())) continue;
+      const int got = recv(s.get(), reinterpret_cast<char*>(answer.data()), static_cast<int>(answer.size()), 0);
+      if (got == SOCKET_ERROR) return std::nullopt;  // WSAECONNRESET: the port is unreachable (ICMP)
+      answer.resize(static_cast<std::size_t>(got));
+      return answer;
+    }
+  }
+  return std::nullopt;
+}
+
+namespace {
+
 // One IPP request over WinHTTP in its asynchronous mode, which a deadline can
 // give up on: WinHTTP's own timeouts do not bound a peer that answers a byte
 // at a time. WinHTTP calls back on threads of its own, also after the check
 // has given up, until the request handle is closed; the exchange lives that
 // long (it holds itself until then).
-struct Exchange {
+struct IppExchange {
   std::mutex mutex;
   std::condition_variable changed;
   bool ended = false;
@@ -134,7 +161,7 @@ struct Exchange {
   std::atomic<bool> given_up{false};
   std::vector<std::uint8_t> request;  // what WinHTTP sends, kept while it may
   std::array<std::uint8_t, 4096> chunk{};
-  std::shared_ptr<Exchange> self;
+  std::shared_ptr<IppExchange> self;
 
   void End() {
     std::lock_guard lock(mutex);
@@ -144,10 +171,10 @@ struct Exchange {
 };
 
 void CALLBACK OnEvent(HINTERNET request, DWORD_PTR context, DWORD event, void*, DWORD length) {
-  auto* x = reinterpret_cast<Exchange*>(context);
+  auto* x = reinterpret_cast<IppExchange*>(context);
   if (x == nullptr) return;
   if (event == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) {
-    const std::shared_ptr<Exchange> last = std::move(x->self);  // may end the exchange
+    const std::shared_ptr<IppExchange> last = std::move(x->self);  // may end the exchange
     return;
   }
   if (x->given_up) return;
@@ -199,11 +226,12 @@ struct Handles {
   }
 };
 
-DeviceState AskIpp(const DeviceUri& uri, const Deadline& deadline) {
-  DeviceState state;
-  state.kind = DeviceState::Unreachable;
+}  // namespace
+
+IppReply SpoolerTransport::AskIpp(const DeviceUri& uri, bool /*describe*/, const Deadline& deadline) {
+  IppReply state;
   const std::uint32_t request_id = 1;
-  auto x = std::make_shared<Exchange>();
+  auto x = std::make_shared<IppExchange>();
   x->request = PrinterStateRequest(JoinDeviceUri(uri), request_id);
   if (x->request.empty()) return state;
   const bool tls = uri.scheme == "https" || uri.scheme == "ipps";
@@ -251,38 +279,16 @@ DeviceState AskIpp(const DeviceUri& uri, const Deadline& deadline) {
   x->given_up = true;
   // Not done by the deadline, whatever came of it so far: no answer.
   if (!x->ended || !x->answered) return state;
-  state.kind = DeviceState::Reachable;  // it answered, if only to refuse
-  const std::optional<IppAnswer> answer = ReadIppAnswer(x->body.data(), x->body.size());
-  if (x->http_status != 200 || !answer || !answer->Succeeded() || !answer->state) return state;
-  state.has_state = true;
-  state.stopped = *answer->state == kIppStopped;
-  state.accepting = answer->accepting.value_or(true);
-  state.status = StatusBits(*answer->state, answer->reasons);
+  state.answered = true;
+  state.http_status = static_cast<int>(x->http_status);
+  state.ipp = ReadIppAnswer(x->body.data(), x->body.size());
   return state;
 }
 
-}  // namespace
 
-DeviceState CheckDevice(const std::string& device_uri, std::chrono::milliseconds budget, Bounds& bounds) {
-  const Deadline deadline(budget);
-  DeviceState state;
-  const std::optional<DeviceUri> uri = SplitDeviceUri(device_uri);
-  if (!uri) return state;
-  const std::string& kind = uri->scheme;
-  const bool ipp = kind == "ipp" || kind == "ipps" || kind == "http" || kind == "https";
-  const bool tcp = kind == "socket" || kind == "lpd";
-  if (!ipp && !tcp) return state;
-  if (ipp) return AskIpp(*uri, deadline);  // WinHTTP looks the name up itself, within the deadline
 
-  state.kind = DeviceState::Unreachable;
-  for (const std::string& address : Resolve(uri->host, uri->port, deadline, bounds)) {
-    if (deadline.Passed()) break;
-    if (Connects(address, uri->port, deadline)) {
-      state.kind = DeviceState::Reachable;
-      break;
-    }
-  }
-  return state;
+std::vector<std::string> SpoolerTransport::Lookup(const std::string& host, int port, const Deadline& deadline) {
+  return Resolve(host, port, deadline, bounds_, HostAddresses);
 }
 
 }  // namespace printing

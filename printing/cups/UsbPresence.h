@@ -7,14 +7,9 @@
 #include <filesystem>
 #include <string>
 
-namespace printing {
+#include "DeviceCheck.h"
 
-enum class UsbPresence {
-  NotUsb,   // not a USB printer's device URI
-  Unknown,  // the kernel shows no USB bus here (a container, a machine without USB)
-  Present,  // a printer on the bus is the one the URI names
-  Absent,   // no printer on the bus is
-};
+namespace printing {
 
 // Looks for the printer of `device_uri`, usb://MAKE/MODEL?serial=SERIAL (the
 // scheduler's usb backend; &interface=N may follow) or hp:/usb/MODEL?serial=SERIAL

@@ -34,6 +34,20 @@ std::int32_t PrinterState(ipp_t* response) { return Integer(response, "printer-s
 
 bool IsAcceptingJobs(ipp_t* response) { return Boolean(response, "printer-is-accepting-jobs", true); }
 
+IppAnswer AnswerOf(ipp_t* response) {
+  IppAnswer answer;
+  answer.status_code = static_cast<std::uint16_t>(ippGetStatusCode(response));
+  if (ipp_attribute_t* state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM); state != nullptr)
+    answer.state = ippGetInteger(state, 0);
+  ipp_attribute_t* reasons = ippFindAttribute(response, "printer-state-reasons", IPP_TAG_KEYWORD);
+  for (int i = 0; reasons != nullptr && i < ippGetCount(reasons) && answer.reasons.size() < kIppMaxReasons; ++i)
+    if (const char* reason = ippGetString(reasons, i, nullptr)) answer.reasons.emplace_back(reason);
+  if (ipp_attribute_t* accepting = ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
+      accepting != nullptr)
+    answer.accepting = ippGetBoolean(accepting, 0) != 0;
+  return answer;
+}
+
 const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
 
 }  // namespace printing

@@ -11,6 +11,7 @@ int DefaultPort(const std::string& scheme) {
   if (scheme == "https") return 443;
   if (scheme == "socket") return 9100;
   if (scheme == "lpd") return 515;
+  if (scheme == "bjnp") return 8611;  // Canon's BJNP printers
   return 0;
 }
 

@@ -1,0 +1,22 @@
+#include "Bjnp.h"
+#include "DeviceKinds.h"
+
+namespace printing {
+
+DeviceState AskBjnpPrinter(const std::string& device_uri, const DeviceQuery& query) {
+  const std::optional<DeviceUri> uri = SplitDeviceUri(device_uri);  // bjnp://HOST[:PORT], 8611 by default
+  if (!uri) return DeviceState{};
+  DeviceState state;
+  state.kind = DeviceState::Unreachable;
+  const std::vector<std::uint8_t> request = BjnpGetIdRequest(1);
+  for (const std::string& address : query.transport.Lookup(uri->host, uri->port, query.deadline)) {
+    const auto answer = query.transport.Exchange(address, uri->port, request, query.deadline);
+    if (answer && IsBjnpAnswer(answer->data(), answer->size())) {
+      state.kind = DeviceState::Reachable;
+      break;
+    }
+  }
+  return state;
+}
+
+}  // namespace printing

@@ -1,0 +1,105 @@
+// Asks a printer's device itself whether it is there and ready, since a
+// print system keeps a printer "idle" until a job fails on it. Reads only:
+// nothing that prints, changes anything or carries a password is sent. Each
+// kind of device (a device URI's scheme) is asked in its own way, through the
+// one table of DeviceKinds.cpp; how a request reaches the device is the
+// platform's Transport. Bounded in time whatever the network does.
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Bounded.h"
+#include "DeviceUri.h"
+#include "IppMessage.h"
+
+namespace printing {
+
+struct DeviceState {
+  enum Kind {
+    NotChecked,   // a local device, or a URI this check does not handle
+    Unreachable,  // not there: no answer in time, refused, dropped, silent, or it said the printer is gone
+    Reachable,    // it answered
+  } kind = NotChecked;
+  bool has_state = false;  // an IPP device described itself
+  bool stopped = false;
+  bool accepting = true;
+  std::int32_t status = 0;  // PRINTER_STATUS_* bits of its state and reasons
+  // What an IPP device says of itself, when asked to describe itself.
+  std::optional<std::string> make_and_model, info, location;
+  std::int32_t jobs = 0;
+  std::int32_t pages_per_minute = 0;
+};
+
+// Whether a device answered, and said nothing that keeps it from printing.
+bool Ready(const DeviceState& device);
+
+// Whether the printer that a USB device URI names is on this machine's bus.
+enum class UsbPresence {
+  NotUsb,   // not a USB printer's device URI
+  Unknown,  // the platform cannot tell (no USB bus shown, or not looked at)
+  Present,  // a printer on the bus is the one the URI names
+  Absent,   // no printer on the bus is
+};
+
+// What an IPP printer answered to Get-Printer-Attributes.
+struct IppReply {
+  bool answered = false;    // a status line came back by the deadline
+  int http_status = 0;      // its HTTP status
+  std::optional<IppAnswer> ipp;  // the IPP message, when one came whole
+  // With `describe`: what the printer says of itself.
+  std::optional<std::string> make_and_model, info, location;
+  std::int32_t jobs = 0;
+  std::int32_t pages_per_minute = 0;
+};
+
+// How one platform reaches a device: its name lookups, connections,
+// datagrams and IPP requests. Every call ends by the deadline.
+class Transport {
+ public:
+  virtual ~Transport() = default;
+
+  // The numeric addresses of `host` (for `port`), none when the lookup fails
+  // or is not done by the deadline.
+  virtual std::vector<std::string> Lookup(const std::string& host, int port, const Deadline& deadline) = 0;
+  // Whether the device at the numeric `address` takes a TCP connection to
+  // `port` by the deadline and, for `hold`, does not hang up. Nothing is sent.
+  virtual bool Connects(const std::string& address, int port, std::chrono::milliseconds hold,
+                        const Deadline& deadline) = 0;
+  // Sends `datagram` over UDP to the numeric `address` and `port`; the first
+  // answer from there by the deadline, or nothing.
+  virtual std::optional<std::vector<std::uint8_t>> Exchange(const std::string& address, int port,
+                                                            const std::vector<std::uint8_t>& datagram,
+                                                            const Deadline& deadline) = 0;
+  // One Get-Printer-Attributes exchange with the printer `uri` names
+  // (ipp, ipps, http or https), its host looked up by the transport.
+  virtual IppReply AskIpp(const DeviceUri& uri, bool describe, const Deadline& deadline) = 0;
+  // A DNS-SD service's device URI ("dnssd://Name._ipp._tcp.local/"), asked
+  // where the platform resolves such names; not checked elsewhere.
+  virtual DeviceState AskService(const std::string& /*device_uri*/, const Deadline& /*deadline*/) { return {}; }
+  // Whether the USB printer of `device_uri` is on this machine's bus.
+  virtual UsbPresence FindUsb(const std::string& /*device_uri*/) { return UsbPresence::Unknown; }
+};
+
+// Checks the device at `device_uri` by the deadline; with `describe`, an IPP
+// device is also asked for its make and model, description, location,
+// queued jobs and pages per minute.
+DeviceState CheckDevice(const std::string& device_uri, Transport& transport, const Deadline& deadline,
+                        bool describe = false);
+
+// Asks all of `asks` at once, each within its own bound: the first answer
+// that is ready, else the first that answered, else the first.
+DeviceState AskAll(const std::vector<std::function<DeviceState()>>& asks);
+
+// The numeric addresses of `host` for `port`: at once when it is numeric,
+// else by `addresses(host, service)` under `bounds`, given up on at the
+// deadline (a system's resolver takes no timeout).
+std::vector<std::string> Resolve(
+    const std::string& host, int port, const Deadline& deadline, Bounds& bounds,
+    const std::function<std::vector<std::string>(const std::string& host, const std::string& service,
+                                                 bool numeric_only)>& addresses);
+
+}  // namespace printing

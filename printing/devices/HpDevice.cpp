@@ -1,0 +1,70 @@
+#include <random>
+#include <string_view>
+
+#include "DeviceKinds.h"
+#include "Snmp.h"
+
+namespace printing {
+namespace {
+
+// The value of `key` in the query of an hp:/ URI ("?ip=10.0.0.5&port=2").
+std::string QueryValue(const std::string& uri, const std::string& key) {
+  const auto query = uri.find('?');
+  if (query == std::string::npos) return "";
+  for (std::size_t at = query + 1; at < uri.size();) {
+    const auto end = std::min(uri.find('&', at), uri.size());
+    const std::string pair = uri.substr(at, end - at);
+    if (pair.rfind(key + "=", 0) == 0) return pair.substr(key.size() + 1);
+    at = end + 1;
+  }
+  return "";
+}
+
+}  // namespace
+
+DeviceState AskHpPrinter(const std::string& device_uri, const DeviceQuery& query) {
+  const auto colon = device_uri.find(':');
+  const std::string path = device_uri.substr(colon + 1);
+  if (path.rfind("/usb/", 0) == 0) return AskUsbPrinter(device_uri, query);
+  if (path.rfind("/net/", 0) != 0) return DeviceState{};
+  // The printer's address as HPLIP gives it: ip=, hostname=, or zc= (its
+  // multicast DNS name).
+  std::string host = QueryValue(device_uri, "ip");
+  if (host.empty()) host = QueryValue(device_uri, "hostname");
+  if (host.empty()) {
+    host = QueryValue(device_uri, "zc");
+    if (!host.empty()) host += ".local";
+  }
+  if (host.empty()) return DeviceState{};
+  const std::optional<std::string_view> community = HpSnmpCommunity(device_uri);
+  if (!community) return DeviceState{};  // a port HPLIP itself refuses
+  // HPLIP asks again with the community of older HP printers when the
+  // first gets no answer: the first has half the time.
+  std::vector<std::string_view> communities{*community};
+  if (*community != kHpFallbackCommunity) communities.push_back(kHpFallbackCommunity);
+
+  DeviceState state;
+  state.kind = DeviceState::Unreachable;
+  static std::minstd_rand ids(std::random_device{}());
+  const std::int32_t id = static_cast<std::int32_t>(ids() & 0x7fffffff);
+  const std::vector<std::string> addresses = query.transport.Lookup(host, kSnmpPort, query.deadline);
+  for (std::size_t i = 0; i < communities.size() && state.kind != DeviceState::Reachable; ++i) {
+    const std::vector<std::uint8_t> request = SnmpGetRequest(communities[i], kHpDeviceIdOid, id);
+    const bool last = i + 1 == communities.size();
+    const Deadline round(last ? query.deadline.Left() : query.deadline.Left() / 2);
+    for (const std::string& address : addresses) {
+      const auto answer = query.transport.Exchange(address, kSnmpPort, request, round);
+      const std::optional<SnmpAnswer> read =
+          answer ? ReadSnmpAnswer(answer->data(), answer->size()) : std::nullopt;
+      // Any answer to this request is the printer's agent, even one that
+      // names an error.
+      if (read && read->request_id == id) {
+        state.kind = DeviceState::Reachable;
+        break;
+      }
+    }
+  }
+  return state;
+}
+
+}  // namespace printing

@@ -1,0 +1,58 @@
+#include "DeviceKinds.h"
+#include "PrinterState.h"
+
+namespace printing {
+
+namespace {
+
+// Whether an answer says that the printer its URI names is not there: gone
+// from the device, or the device cannot serve now. One that wants a password
+// (401, 403, client-error-not-authorized, -forbidden), or refuses the
+// request for any other reason, has answered and is there.
+bool SaysNotThere(const IppReply& reply) {
+  const int http = reply.http_status;
+  if (http == 404 || http == 410 || (http >= 500 && http != 501 && http != 505)) return true;
+  if (!reply.ipp) return false;
+  switch (reply.ipp->status_code) {
+    case 0x0406:  // client-error-not-found
+    case 0x0407:  // client-error-gone
+    case 0x0500:  // server-error-internal-error
+    case 0x0502:  // server-error-service-unavailable
+    case 0x0504:  // server-error-device-error
+    case 0x0505:  // server-error-temporary-error
+    case 0x0506:  // server-error-not-accepting-jobs
+    case 0x0507:  // server-error-busy
+    case 0x050A:  // server-error-printer-is-deactivated
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+DeviceState FromIppReply(const IppReply& reply) {
+  DeviceState state;
+  state.kind = reply.answered && !SaysNotThere(reply) ? DeviceState::Reachable : DeviceState::Unreachable;
+  if (state.kind != DeviceState::Reachable || reply.http_status != 200 || !reply.ipp || !reply.ipp->Succeeded())
+    return state;
+  const IppAnswer& ipp = *reply.ipp;
+  state.has_state = ipp.state.has_value();
+  state.stopped = ipp.state == kIppStopped;
+  state.accepting = ipp.accepting.value_or(true);
+  state.status = StatusBits(ipp.state.value_or(kIppIdle), ipp.reasons);
+  state.make_and_model = reply.make_and_model;
+  state.info = reply.info;
+  state.location = reply.location;
+  state.jobs = reply.jobs;
+  state.pages_per_minute = reply.pages_per_minute;
+  return state;
+}
+
+DeviceState AskIppPrinter(const std::string& device_uri, const DeviceQuery& query) {
+  const std::optional<DeviceUri> uri = SplitDeviceUri(device_uri);
+  if (!uri) return DeviceState{};
+  return FromIppReply(query.transport.AskIpp(*uri, query.describe, query.deadline));
+}
+
+}  // namespace printing

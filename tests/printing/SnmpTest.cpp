@@ -1,0 +1,340 @@
+// The printer layer's SNMPv1 GET and the reading of its answer: the request
+// against what net-snmp's snmpget sends, the reader against answers of every
+// shape, and both against an HP printer's agent on loopback.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "UdpPeer.h"
+#include "devices/Snmp.h"
+
+using namespace printing;
+using printing::testing::Datagram;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Hex(const std::string& text) {
+  Bytes out;
+  for (std::size_t at = 0; at + 1 < text.size();) {
+    if (text[at] == ' ') {
+      ++at;
+      continue;
+    }
+    out.push_back(static_cast<std::uint8_t>(std::strtoul(text.substr(at, 2).c_str(), nullptr, 16)));
+    at += 2;
+  }
+  return out;
+}
+
+std::string Repeated(const std::string& text, std::size_t times) {
+  std::string out;
+  for (std::size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// An element, its length as short as it goes, or in `long_form` bytes.
+Bytes T(std::uint8_t tag, const Bytes& content, std::size_t long_form = 0) {
+  if (long_form == 0 && content.size() >= 0x80) long_form = 4;
+  Bytes out{tag};
+  if (long_form == 0) out.push_back(static_cast<std::uint8_t>(content.size()));
+  else out.push_back(static_cast<std::uint8_t>(0x80 | long_form));
+  for (std::size_t i = long_form; i > 0; --i) out.push_back(static_cast<std::uint8_t>(content.size() >> (8 * (i - 1))));
+  return out + content;
+}
+Bytes S(const std::string& text) { return T(kSnmpOctetString, Bytes(text.begin(), text.end())); }
+
+const std::string kDeviceId = "MFG:HP;MDL:HP LaserJet 4250;CMD:PJL,PCL,POSTSCRIPT;";
+const Bytes kIdOid = Hex("06 0d 2b 06 01 04 01 0b 02 03 09 01 01 07 00");
+
+// A GetResponse of which each part can be changed.
+struct Parts {
+  Bytes version = Hex("02 01 00");
+  Bytes community = S("public");
+  std::uint8_t pdu = kSnmpGetResponse;
+  Bytes request_id = Hex("02 04 25 8d 3f 7b");
+  Bytes status = Hex("02 01 00");
+  Bytes index = Hex("02 01 00");
+  Bytes bindings = T(0x30, T(0x30, kIdOid + S(kDeviceId)));
+  Bytes after_pdu = {};
+  std::size_t long_form = 0;  // of the message's length
+};
+Bytes Message(const Parts& p) {
+  return T(0x30, p.version + p.community + T(p.pdu, p.request_id + p.status + p.index + p.bindings) + p.after_pdu,
+           p.long_form);
+}
+
+TEST(Snmp, TheRequestIsWhatSnmpgetSends) {
+  // Captured on loopback from net-snmp 5.9.3: snmpget -v1 -c COMMUNITY HOST OID.
+  struct Case {
+    std::string community, oid;
+    std::int32_t request_id;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"public", std::string(kHpDeviceIdOid), 0x258d3f7b,
+       "302e02010004067075626c6963a0210204258d3f7b02010002010030133011060d2b060104010b020309010107000500"},
+      {"public.1", std::string(kHpDeviceIdOid), 0x3ff3330e,
+       "303002010004087075626c69632e31a02102043ff3330e02010002010030133011060d2b060104010b020309010107000500"},
+      {"", std::string(kHpDeviceIdOid), 0x360f3220,
+       "30280201000400a0210204360f322002010002010030133011060d2b060104010b020309010107000500"},
+      {"public", "2.999.4294967295.127.128.16383.16384", 0x786f64ec,
+       "303002010004067075626c6963a0230204786f64ec02010002010030153013060f88378fffffff7f7f8100ff7f8180000500"},
+      {std::string(200, 'c'), std::string(kHpDeviceIdOid), 0x4a98dc2b,
+       "3081f10201000481c8" + Repeated("63", 200) +
+           "a02102044a98dc2b02010002010030133011060d2b060104010b020309010107000500"},
+      // By hand: request-ids in as few bytes as keep their sign.
+      {"c", "1.3", -129, "301b020100040163a0130202ff7f02010002010030073005 06012b 0500"},
+      {"c", "1.3", 128, "301b020100040163a01302020080020100020100300730050601 2b0500"},
+      {"c", "1.3", -1, "301a020100040163a012 0201ff 020100020100300730050601 2b0500"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(SnmpGetRequest(c.community, c.oid, c.request_id), Hex(c.bytes)) << c.community.size() << " " << c.oid;
+}
+
+TEST(Snmp, OnlyOidsThatCanBeEncodedMakeARequest) {
+  const std::string longest = "1.3" + Repeated(".1", kSnmpMaxOidArcs - 2);
+  struct Case {
+    std::string oid;
+    std::optional<std::string> read_as;  // by an agent; nothing: no request
+  };
+  const Case cases[] = {
+      {"1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.1.0"},
+      {"0.39", "0.39"},
+      {"1.39", "1.39"},
+      {"2.40", "2.40"},
+      {"2.4294967215", "2.4294967215"},
+      {"1.3.4294967295", "1.3.4294967295"},
+      {"1.3.00017", "1.3.17"},
+      {longest, longest},
+      {"", std::nullopt},
+      {"1", std::nullopt},
+      {"1.", std::nullopt},
+      {".1.3", std::nullopt},
+      {"1..3", std::nullopt},
+      {"3.1", std::nullopt},
+      {"0.40", std::nullopt},
+      {"1.40", std::nullopt},
+      {"2.4294967216", std::nullopt},
+      {"1.3.4294967296", std::nullopt},
+      {"1.3.99999999999999999999999", std::nullopt},
+      {"1.3.-1", std::nullopt},
+      {"1.3.a", std::nullopt},
+      {" 1.3", std::nullopt},
+      {"1.3 ", std::nullopt},
+      {"1,3", std::nullopt},
+      {longest + ".1", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const Bytes request = SnmpGetRequest("public", c.oid, 1);
+    ASSERT_EQ(!request.empty(), c.read_as.has_value()) << c.oid;
+    if (request.empty()) continue;
+    const std::optional<SnmpAnswer> read = ReadSnmpMessage(request.data(), request.size());
+    ASSERT_TRUE(read) << c.oid;
+    EXPECT_EQ(read->pdu, kSnmpGetRequest);
+    EXPECT_EQ(read->value_tag, kSnmpNull);
+    EXPECT_EQ(read->oid, *c.read_as);
+  }
+  EXPECT_FALSE(SnmpGetRequest(std::string(kSnmpMaxCommunity, 'x'), kHpDeviceIdOid, 1).empty());
+  EXPECT_TRUE(SnmpGetRequest(std::string(kSnmpMaxCommunity + 1, 'x'), kHpDeviceIdOid, 1).empty());
+}
+
+TEST(Snmp, AnswersAreReadWhenWholeAndOfTheirKind) {
+  Bytes nested = Hex("05 00");
+  for (int i = 0; i < 2000; ++i) nested = T(0x30, nested);
+  const auto with_value = [](const Bytes& value) { return Message({.bindings = T(0x30, T(0x30, kIdOid + value))}); };
+  constexpr std::int32_t kId = 0x258d3f7b;
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    std::optional<std::int32_t> request_id;  // nothing: no answer
+  };
+  const Case cases[] = {
+      {"a GetResponse", Message({}), kId},
+      {"bytes after it", Message({}) + Hex("00 00 ff"), kId},
+      {"lengths of 1 to 4 bytes",
+       T(0x30,
+         Hex("02 81 01 00") + T(0x04, Bytes{'p'}, 2) +
+             T(0xA2, Hex("02 84 00 00 00 01 07 02 01 00 02 01 00") + T(0x30, T(0x30, kIdOid + S(kDeviceId), 3), 4), 1),
+         4),
+       7},
+      {"a length of 4 bytes", Message({.long_form = 4}), kId},
+      {"a length of 5 bytes", Message({.long_form = 5}), std::nullopt},
+      {"an indefinite length", Hex("30 80") + Hex("02 01 00") + S("public") + Hex("00 00"), std::nullopt},
+      {"a length of 2^32 - 1", Hex("30 84 ff ff ff ff 02 01 00"), std::nullopt},
+      {"a length one beyond the datagram", Hex("30 07 02 01 00 04 01 70"), std::nullopt},
+      {"a length one beyond what holds it", Hex("30 06 02 01 00 04 02 70"), std::nullopt},
+      {"a value longer than its binding", with_value(Hex("04 7f 41")), std::nullopt},
+      {"a binding longer than the list", Message({.bindings = Hex("30 02 30 05 06 01 2b 05 00")}), std::nullopt},
+      {"a long tag", with_value(Hex("1f 01 00")), std::nullopt},
+      {"SNMPv2c", Message({.version = Hex("02 01 01")}), std::nullopt},
+      {"SNMPv3", Message({.version = Hex("02 01 03")}), std::nullopt},
+      {"a version of 5 bytes", Message({.version = Hex("02 05 00 00 00 00 00")}), std::nullopt},
+      {"no version", T(0x30, S("public") + T(0xA2, Hex("02 01 01 02 01 00 02 01 00 30 00"))), std::nullopt},
+      {"a GetRequest", Message({.pdu = kSnmpGetRequest}), std::nullopt},
+      {"a GetNextRequest", Message({.pdu = kSnmpGetNextRequest}), std::nullopt},
+      {"a SetRequest", Message({.pdu = kSnmpSetRequest}), std::nullopt},
+      {"a Trap", Message({.pdu = 0xA4}), std::nullopt},
+      {"a Report", Message({.pdu = 0xA8}), std::nullopt},
+      {"a SEQUENCE for the PDU", Message({.pdu = 0x30}), std::nullopt},
+      {"a request-id of 5 bytes", Message({.request_id = Hex("02 05 00 ff ff ff ff")}), std::nullopt},
+      {"an empty request-id", Message({.request_id = Hex("02 00")}), std::nullopt},
+      {"a community that is no OCTET STRING", Message({.community = Hex("02 01 00")}), std::nullopt},
+      {"more after the PDU", Message({.after_pdu = Hex("05 00")}), std::nullopt},
+      {"more after the bindings", Message({.bindings = T(0x30, {}) + Hex("05 00")}), std::nullopt},
+      {"no bindings", Message({.bindings = T(0x30, {})}), kId},
+      {"a binding without value", Message({.bindings = T(0x30, T(0x30, kIdOid))}), std::nullopt},
+      {"a binding of three", with_value(S("x") + S("y")), std::nullopt},
+      {"a later binding cut short", Message({.bindings = T(0x30, T(0x30, kIdOid + S("x")) + Hex("30 05 06 01"))}),
+       std::nullopt},
+      {"a value 2000 sequences deep", with_value(nested), kId},
+      {"a device ID of 60 KiB", with_value(S(std::string(60 * 1024, 'x'))), kId},
+      {"a device ID of 64 KiB", with_value(S(std::string(64 * 1024, 'x'))), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const std::optional<SnmpAnswer> answer = ReadSnmpAnswer(c.bytes.data(), c.bytes.size());
+    ASSERT_EQ(answer.has_value(), c.request_id.has_value()) << c.what;
+    if (answer) {
+      EXPECT_EQ(answer->request_id, *c.request_id) << c.what;
+    }
+  }
+
+  const Bytes whole = Message({});
+  const std::optional<SnmpAnswer> answer = ReadSnmpAnswer(whole.data(), whole.size());
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->pdu, kSnmpGetResponse);
+  EXPECT_EQ(answer->community, "public");
+  EXPECT_EQ(answer->error_status, 0);
+  EXPECT_EQ(answer->oid, kHpDeviceIdOid);
+  EXPECT_EQ(answer->value_tag, kSnmpOctetString);
+  EXPECT_EQ(std::string(answer->value.begin(), answer->value.end()), kDeviceId);
+  // Cut anywhere, it is no answer.
+  for (std::size_t size = 0; size < whole.size(); ++size) EXPECT_FALSE(ReadSnmpAnswer(whole.data(), size)) << size;
+  EXPECT_FALSE(ReadSnmpAnswer(nullptr, 0));
+  // The request is no answer; an agent reads it.
+  const Bytes request = SnmpGetRequest("public", kHpDeviceIdOid, 5);
+  EXPECT_FALSE(ReadSnmpAnswer(request.data(), request.size()));
+  EXPECT_TRUE(ReadSnmpMessage(request.data(), request.size()));
+}
+
+TEST(Snmp, ObjectIdentifiersAndIntegersOfAnswers) {
+  struct Case {
+    std::string oid;  // BER content, in hex
+    std::optional<std::string> dotted;
+  };
+  const Case oids[] = {
+      {"2b0601", "1.3.6.1"},
+      {"00", "0.0"},
+      {"27", "0.39"},
+      {"28", "1.0"},
+      {"4f", "1.39"},
+      {"50", "2.0"},
+      {"8837", "2.999"},
+      {"8fffffff7f", "2.4294967215"},
+      {"2b8fffffff7f", "1.3.4294967295"},
+      {"2b8080808001", "1.3.1"},  // longer than it need be
+      {"2b9080808000", std::nullopt},  // 2^32
+      {"2b86", std::nullopt},          // cut inside a number
+      {"", std::nullopt},
+      {"2b" + Repeated("01", 126), "1.3" + Repeated(".1", 126)},  // 128 numbers
+      {"2b" + Repeated("01", 127), std::nullopt},
+  };
+  for (const Case& c : oids) {
+    const Bytes bytes = Message({.bindings = T(0x30, T(0x30, T(kSnmpObjectId, Hex(c.oid)) + S("x")))});
+    const std::optional<SnmpAnswer> answer = ReadSnmpAnswer(bytes.data(), bytes.size());
+    ASSERT_EQ(answer.has_value(), c.dotted.has_value()) << c.oid;
+    if (answer) {
+      EXPECT_EQ(answer->oid, *c.dotted) << c.oid;
+    }
+  }
+
+  struct Integer {
+    const char* bytes;
+    std::int32_t value;
+  };
+  const Integer integers[] = {{"02 01 00", 0},          {"02 01 7f", 127},         {"02 01 80", -128},
+                              {"02 02 00 80", 128},     {"02 02 ff 7f", -129},     {"02 04 7f ff ff ff", 0x7fffffff},
+                              {"02 04 80 00 00 00", -0x7fffffff - 1},              {"02 03 00 00 05", 5}};
+  for (const Integer& i : integers) {
+    const Bytes bytes = Message({.status = Hex(i.bytes)});
+    const std::optional<SnmpAnswer> answer = ReadSnmpAnswer(bytes.data(), bytes.size());
+    ASSERT_TRUE(answer) << i.bytes;
+    EXPECT_EQ(answer->error_status, i.value) << i.bytes;
+  }
+}
+
+TEST(Snmp, GarbageIsNoAnswer) {
+  unsigned x = 2024;
+  for (std::size_t size = 0; size < 3000; size += 7) {
+    Bytes noise(size);
+    for (std::uint8_t& b : noise) b = static_cast<std::uint8_t>((x = x * 1103515245 + 12345) >> 16);
+    // Noise, and noise behind the first bytes of an answer.
+    if (size % 2 && size > 8) std::copy_n(Message({}).begin(), 8, noise.begin());
+    EXPECT_FALSE(ReadSnmpAnswer(noise.data(), noise.size())) << size;
+  }
+  for (std::uint8_t fill : {0x00, 0x30, 0x80, 0xff}) {
+    const Bytes same(100, fill);
+    EXPECT_FALSE(ReadSnmpAnswer(same.data(), same.size())) << int{fill};
+  }
+}
+
+TEST(Snmp, TheCommunityOfAnHplipUri) {
+  struct Case {
+    const char* uri;
+    std::optional<std::string_view> community;
+  };
+  const Case cases[] = {
+      {"hp:/net/HP_LaserJet_4250?ip=10.0.0.5", "public"},
+      {"hp:/net/HP_LaserJet_4250?ip=10.0.0.5&port=1", "public"},
+      {"hp:/net/HP_LaserJet_4250?ip=10.0.0.5&port=2", "public.1"},
+      {"hpfax:/net/HP_Officejet?hostname=office&port=3", "public.2"},
+      {"hp:/net/HP_LaserJet?zc=NPI1A2B3C&port=4", "public.3"},
+      {"hp:/net/HP_LaserJet?ip=10.0.0.5&PORT=3", "public.2"},
+      {"hp:/net/HP_LaserJet?ip=10.0.0.5&port= +2x", "public.1"},
+      {"hp:/net/HP_LaserJet?ip=10.0.0.5&port=0", ""},
+      {"hp:/net/HP_LaserJet?ip=10.0.0.5&port=", ""},
+      {"hp:/net/HP_LaserJet?ip=10.0.0.5&port=-0", ""},
+      {"hp:/net/HP_LaserJet?ip=10.0.0.5&port=5", std::nullopt},
+      {"hp:/net/HP_LaserJet?ip=10.0.0.5&port=-1", std::nullopt},
+      {"hp:/net/HP_LaserJet?ip=10.0.0.5&port=99999999999999999999999", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(HpSnmpCommunity(c.uri), c.community) << c.uri;
+}
+
+TEST(Snmp, AnHpPrintersAgentOnLoopbackAnswers) {
+  const std::string long_id = kDeviceId + std::string(300, 'x') + ";";
+  printing::testing::UdpPeer agent(printing::testing::SnmpAgent("public.1", long_id));
+  const auto ask = [&](std::string_view community, std::string_view oid, std::int32_t id,
+                       std::chrono::milliseconds wait) {
+    const std::optional<Datagram> got =
+        printing::testing::AskUdp(agent.Port(), SnmpGetRequest(community, oid, id), wait);
+    return got ? ReadSnmpAnswer(got->data(), got->size()) : std::nullopt;
+  };
+  const std::optional<SnmpAnswer> answer = ask("public.1", kHpDeviceIdOid, 4711, std::chrono::seconds(10));
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->request_id, 4711);
+  EXPECT_EQ(answer->error_status, 0);
+  EXPECT_EQ(std::string(answer->value.begin(), answer->value.end()), long_id);
+
+  const std::optional<SnmpAnswer> unknown = ask("public.1", "1.3.6.1.2.1.1.5.0", -2, std::chrono::seconds(10));
+  ASSERT_TRUE(unknown);
+  EXPECT_EQ(unknown->request_id, -2);
+  EXPECT_EQ(unknown->error_status, 2);  // noSuchName
+  EXPECT_EQ(unknown->oid, "1.3.6.1.2.1.1.5.0");
+
+  EXPECT_FALSE(ask("public", kHpDeviceIdOid, 1, std::chrono::milliseconds(300)));
+  EXPECT_EQ(agent.Received(), 3);
+  EXPECT_FALSE(printing::testing::AskUdp(printing::testing::ClosedUdpPort(),
+                                         SnmpGetRequest("public", kHpDeviceIdOid, 1), std::chrono::milliseconds(300)));
+}
+
+}  // namespace

@@ -1,0 +1,206 @@
+#include "UdpPeer.h"
+
+#include <sstream>
+#include <stdexcept>
+
+#include "devices/Bjnp.h"
+#include "devices/Snmp.h"
+
+#ifdef _WIN32
+#include "WindowsApi.h"
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace printing::testing {
+namespace {
+
+#ifdef _WIN32
+using Fd = SOCKET;
+constexpr Fd kNone = INVALID_SOCKET;
+void CloseFd(Fd fd) { closesocket(fd); }
+bool SocketsReady() {
+  static const bool ready = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return ready;
+}
+#else
+using Fd = int;
+constexpr Fd kNone = -1;
+void CloseFd(Fd fd) { close(fd); }
+bool SocketsReady() { return true; }
+#endif
+
+bool Readable(Fd fd, int ms) {
+#ifdef _WIN32
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(fd, &set);
+  timeval wait{ms / 1000, ms % 1000 * 1000};
+  return select(0, &set, nullptr, nullptr, &wait) > 0;
+#else
+  pollfd one{fd, POLLIN, 0};
+  return poll(&one, 1, ms) > 0;
+#endif
+}
+
+sockaddr_in At(const std::string& address, int port) {
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (inet_pton(AF_INET, address.c_str(), &at.sin_addr) != 1) throw std::runtime_error("no IPv4 address: " + address);
+  return at;
+}
+
+// A UDP socket on `port` of `address`, whose number goes to `port`.
+Fd Bound(const std::string& address, int& port) {
+  sockaddr_in at = At(address, port);
+  const Fd fd = SocketsReady() ? socket(AF_INET, SOCK_DGRAM, 0) : kNone;
+  socklen_t length = sizeof at;
+  if (fd == kNone || bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
+    if (fd != kNone) CloseFd(fd);
+    throw std::runtime_error("cannot take UDP port " + std::to_string(port) + " of " + address);
+  }
+  port = ntohs(at.sin_port);
+  return fd;
+}
+
+// BER, as an agent writes it (definite lengths, as short as they go).
+Datagram Ber(std::uint8_t tag, const Datagram& content) {
+  Datagram out{tag};
+  const std::size_t n = content.size();
+  if (n >= 0x100) out.insert(out.end(), {0x82, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
+  else if (n >= 0x80) out.insert(out.end(), {0x81, static_cast<std::uint8_t>(n)});
+  else out.push_back(static_cast<std::uint8_t>(n));
+  out.insert(out.end(), content.begin(), content.end());
+  return out;
+}
+
+Datagram operator+(Datagram a, const Datagram& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+Datagram BerInteger(std::int32_t value) {
+  Datagram content;
+  std::int64_t v = value;
+  do {
+    content.insert(content.begin(), static_cast<std::uint8_t>(v & 0xFF));
+    v >>= 8;  // arithmetic: a negative number ends in -1
+  } while (!((v == 0 && content.front() < 0x80) || (v == -1 && content.front() >= 0x80)));
+  return Ber(0x02, content);
+}
+
+Datagram BerOid(const std::string& dotted) {
+  std::istringstream in(dotted);
+  std::vector<unsigned long> arcs;
+  for (std::string part; std::getline(in, part, '.');) arcs.push_back(std::stoul(part));
+  Datagram content;
+  for (std::size_t i = 1; i < arcs.size(); ++i) {
+    unsigned long arc = i == 1 ? arcs[0] * 40 + arcs[1] : arcs[i];
+    Datagram groups{static_cast<std::uint8_t>(arc & 0x7F)};
+    for (arc >>= 7; arc != 0; arc >>= 7) groups.insert(groups.begin(), static_cast<std::uint8_t>(0x80 | (arc & 0x7F)));
+    content = content + groups;
+  }
+  return Ber(0x06, content);
+}
+
+}  // namespace
+
+UdpPeer::UdpPeer(Answer answer, int port, const std::string& address) {
+  port_ = port;
+  fd_ = static_cast<std::intptr_t>(Bound(address, port_));
+  thread_ = std::thread([this, answer = std::move(answer)] { Serve(answer); });
+}
+
+UdpPeer::~UdpPeer() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  CloseFd(static_cast<Fd>(fd_));
+}
+
+void UdpPeer::Serve(Answer answer) {
+  const Fd fd = static_cast<Fd>(fd_);
+  Datagram buffer(65536);
+  while (!stop_) {
+    if (!Readable(fd, 20)) continue;
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    // Windows reports here that an earlier answer's port was closed; that
+    // ends nothing.
+    const int got = static_cast<int>(recvfrom(fd, reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()),
+                                              0, reinterpret_cast<sockaddr*>(&from), &length));
+    if (got < 0) continue;
+    ++received_;
+    if (const std::optional<Datagram> reply = answer(Datagram(buffer.begin(), buffer.begin() + got)))
+      sendto(fd, reinterpret_cast<const char*>(reply->data()), static_cast<int>(reply->size()), 0,
+             reinterpret_cast<const sockaddr*>(&from), length);
+  }
+}
+
+UdpPeer::Answer SnmpAgent(std::string community, std::string device_id) {
+  return [community = std::move(community), device_id = std::move(device_id)](const Datagram& request) {
+    const std::optional<SnmpAnswer> get = ReadSnmpMessage(request.data(), request.size());
+    std::optional<Datagram> none;
+    if (!get || get->pdu != kSnmpGetRequest || get->community != community || get->value_tag == 0) return none;
+    const bool known = get->oid == kHpDeviceIdOid;
+    const Datagram value =
+        known ? Ber(kSnmpOctetString, Datagram(device_id.begin(), device_id.end())) : Ber(kSnmpNull, {});
+    const Datagram pdu = BerInteger(get->request_id) + BerInteger(known ? 0 : 2) + BerInteger(known ? 0 : 1) +
+                         Ber(0x30, Ber(0x30, BerOid(get->oid) + value));
+    return std::optional<Datagram>(
+        Ber(0x30, BerInteger(0) + Ber(kSnmpOctetString, Datagram(community.begin(), community.end())) +
+                      Ber(kSnmpGetResponse, pdu)));
+  };
+}
+
+UdpPeer::Answer BjnpResponder(std::string device_id) {
+  return [device_id = std::move(device_id)](const Datagram& request) {
+    std::optional<Datagram> none;
+    if (request.size() < kBjnpHeaderSize || std::string(request.begin(), request.begin() + 4) != "BJNP" ||
+        request[4] != kBjnpPrinter || request[5] != kBjnpGetId)
+      return none;
+    const std::size_t payload = 2 + device_id.size();
+    Datagram answer(request.begin(), request.begin() + kBjnpHeaderSize);
+    answer[4] = kBjnpPrinter | kBjnpAnswer;
+    for (int i = 0; i < 4; ++i) answer[12 + i] = static_cast<std::uint8_t>(payload >> (24 - 8 * i));
+    answer.push_back(static_cast<std::uint8_t>(payload >> 8));
+    answer.push_back(static_cast<std::uint8_t>(payload));
+    answer.insert(answer.end(), device_id.begin(), device_id.end());
+    return std::optional<Datagram>(answer);
+  };
+}
+
+int ClosedUdpPort() {
+  int port = 0;
+  CloseFd(Bound("127.0.0.1", port));
+  return port;
+}
+
+std::optional<Datagram> AskUdp(int port, const Datagram& request, std::chrono::milliseconds wait,
+                               const std::string& address) {
+  const sockaddr_in to = At(address, port);
+  const Fd fd = SocketsReady() ? socket(AF_INET, SOCK_DGRAM, 0) : kNone;
+  if (fd == kNone) return std::nullopt;
+  std::optional<Datagram> answer;
+  // Connected, so that only the port's answer is taken, and its refusal seen.
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
+      send(fd, reinterpret_cast<const char*>(request.data()), static_cast<int>(request.size()), 0) ==
+          static_cast<int>(request.size()) &&
+      Readable(fd, static_cast<int>(wait.count()))) {
+    Datagram buffer(65536);
+    const int got = static_cast<int>(recv(fd, reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()), 0));
+    if (got >= 0) answer = Datagram(buffer.begin(), buffer.begin() + got);
+  }
+  CloseFd(fd);
+  return answer;
+}
+
+}  // namespace printing::testing

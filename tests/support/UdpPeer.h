@@ -1,0 +1,65 @@
+// Devices on a UDP port of loopback (on Linux and Windows) for the checks that
+// ask a device over UDP: an HP printer's SNMP agent, a Canon printer's BJNP
+// service, and a port where nobody answers.
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace printing::testing {
+
+using Datagram = std::vector<std::uint8_t>;
+
+// Answers each datagram it receives with what `answer` makes of it (nothing:
+// no answer), on a thread of its own, until it goes.
+class UdpPeer {
+ public:
+  using Answer = std::function<std::optional<Datagram>(const Datagram& request)>;
+
+  // On `port` of `address` (0: a free port). Throws std::runtime_error when
+  // it cannot take the port.
+  explicit UdpPeer(Answer answer, int port = 0, const std::string& address = "127.0.0.1");
+  ~UdpPeer();
+  UdpPeer(const UdpPeer&) = delete;
+  UdpPeer& operator=(const UdpPeer&) = delete;
+
+  int Port() const { return port_; }
+  // Datagrams received so far.
+  int Received() const { return received_; }
+
+ private:
+  void Serve(Answer answer);
+
+  std::intptr_t fd_ = -1;
+  int port_ = 0;
+  std::atomic<int> received_{0};
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// An HP printer's SNMPv1 agent: a GetRequest in `community` for the device ID
+// (kHpDeviceIdOid) gets a GetResponse with `device_id` ("MFG:HP;MDL:...;"),
+// one for another object noSuchName. Another community, another version or
+// PDU, and bytes that are no SNMP get no answer, as from an agent.
+UdpPeer::Answer SnmpAgent(std::string community, std::string device_id);
+
+// A Canon printer's BJNP service: a printer's get-ID command gets the header
+// "BJNP", 0x81, 0x30, with the command's sequence number, and the payload
+// `device_id` after its 2-byte length (which counts itself). Anything else
+// gets no answer.
+UdpPeer::Answer BjnpResponder(std::string device_id);
+
+// A UDP port of 127.0.0.1 that nobody receives on.
+int ClosedUdpPort();
+
+// Sends `request` to `port` of `address` and waits up to `wait` for a datagram
+// back: nothing when none comes or the port is refused.
+std::optional<Datagram> AskUdp(int port, const Datagram& request, std::chrono::milliseconds wait,
+                               const std::string& address = "127.0.0.1");
+
+}  // namespace printing::testing
