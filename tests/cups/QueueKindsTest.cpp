@@ -1,7 +1,8 @@
 // Queues on every kind of device that desktops and offices have, read through
-// the CUPS backend while their device answers and while none does: SMB print
-// servers, raw and LPD devices (also wrapped in beh), IPP printers whose
-// answer refuses, and classes. "There" keeps the scheduler's word (an idle
+// the CUPS backend while their device answers and while none does: HP network
+// printers (HPLIP's SNMP agent), SMB print servers, Canon BJNP printers, raw
+// and LPD devices (also wrapped in beh), IPP printers whose answer refuses,
+// and classes. "There" keeps the scheduler's word (an idle
 // accepting queue reads ready); "not there" reads work offline and offline.
 //
 // Also the queue that the real cups-browsed makes under the name it falls
@@ -25,11 +26,17 @@
 #include "OwnNetwork.h"
 #include "PrivateScheduler.h"
 #include "Text.h"
+#include "UdpPeer.h"
 
 using namespace printing;
 using printing::testing::ClosedLoopbackPort;
 using printing::testing::IppStatusAnswer;
+using printing::testing::BjnpResponder;
+using printing::testing::ClosedUdpPort;
+using printing::testing::Datagram;
 using printing::testing::LoopbackPeer;
+using printing::testing::SnmpAgent;
+using printing::testing::UdpPeer;
 using probe::testing::NoView;
 using Clock = std::chrono::steady_clock;
 
@@ -122,7 +129,7 @@ TEST_F(CupsBrowsedTest, ItsQueueUnderTheNameItFallsBackToStandsForThePrinterItFo
   EXPECT_EQ(Test(u"Hall_Copier"), u"NO") << "the queue made by hand on the same printer";
 }
 
-class DeviceKindsTest : public ::testing::Test {
+class QueueKindsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     scheduler_ = new cupstest::PrivateScheduler;
@@ -162,9 +169,48 @@ class DeviceKindsTest : public ::testing::Test {
   probe::Module1 module{printers, view};
 };
 
-cupstest::PrivateScheduler* DeviceKindsTest::scheduler_ = nullptr;
+cupstest::PrivateScheduler* QueueKindsTest::scheduler_ = nullptr;
 
-TEST_F(DeviceKindsTest, AnSmbServerIsThereWhileItTakesConnections) {
+// HPLIP's network printers answer an SNMP GET of their device ID on port 161,
+// in the community that the URI's port picks: "public", "public.1" for port=2.
+TEST_F(QueueKindsTest, AnHpNetworkPrinterIsThereWhileItsAgentAnswers) {
+  const std::string id = "MFG:HP;MDL:LaserJet 400;CMD:PCL,PJL;";
+  Queue("Hp", "hp:/net/LaserJet_400?ip=127.0.0.1");
+  Queue("HpFax", "hpfax:/net/LaserJet_400?ip=127.0.0.1");
+  Queue("HpByName", "hp:/net/LaserJet_400?hostname=localhost");
+  Queue("HpSecondPort", "hp:/net/LaserJet_400?ip=127.0.0.1&port=2");
+  {
+    UdpPeer agent(SnmpAgent("public", id), 161);
+    EXPECT_EQ(Reading("Hp"), "there");
+    EXPECT_EQ(Reading("HpFax"), "there");
+    EXPECT_EQ(Reading("HpByName"), "there");
+    EXPECT_EQ(Reading("HpSecondPort"), "not there") << "its agent keeps silent in another community";
+  }
+  {
+    UdpPeer agent(SnmpAgent("public.1", id), 161);
+    EXPECT_EQ(Reading("HpSecondPort"), "there");
+  }
+  EXPECT_EQ(Reading("Hp"), "not there") << "no agent";
+  EXPECT_EQ(Reading("HpFax"), "not there") << "no agent";
+}
+
+// Canon's BJNP printers answer a get-ID command on port 8611, or the URI's.
+TEST_F(QueueKindsTest, ABjnpPrinterIsThereWhileItAnswersAsOne) {
+  UdpPeer printer(BjnpResponder("MFG:Canon;MDL:PIXMA;CMD:BJRaster3;"));
+  UdpPeer other([](const Datagram&) { return Datagram{'H', 'T', 'T', 'P', '/', '1', '.', '1', ' ', '4', '0', '0'}; });
+  Queue("Bjnp", "bjnp://127.0.0.1");
+  Queue("BjnpPort", "bjnp://127.0.0.1:" + std::to_string(printer.Port()));
+  Queue("BjnpOther", "bjnp://127.0.0.1:" + std::to_string(other.Port()));
+  Queue("BjnpNone", "bjnp://127.0.0.1:" + std::to_string(ClosedUdpPort()));
+  EXPECT_EQ(Reading("BjnpPort"), "there");
+  EXPECT_EQ(Reading("BjnpOther"), "not there") << "its answer is no BJNP";
+  EXPECT_EQ(Reading("BjnpNone"), "not there") << "nothing on its port";
+  EXPECT_EQ(Reading("Bjnp"), "not there") << "nothing on 8611";
+  UdpPeer on_8611(BjnpResponder("MFG:Canon;MDL:PIXMA;CMD:BJRaster3;"), 8611);
+  EXPECT_EQ(Reading("Bjnp"), "there");
+}
+
+TEST_F(QueueKindsTest, AnSmbServerIsThereWhileItTakesConnections) {
   const int port = ClosedLoopbackPort();
   Queue("Smb", "smb://127.0.0.1/share");
   Queue("SmbWorkgroup", "smb://WORKGROUP/127.0.0.1/share");
@@ -190,7 +236,7 @@ TEST_F(DeviceKindsTest, AnSmbServerIsThereWhileItTakesConnections) {
 
 // One rule for raw and LPD devices: there when the device takes the
 // connection and keeps it; beh asks the device inside.
-TEST_F(DeviceKindsTest, ARawOrLpdDeviceIsThereWhileItKeepsTheConnection) {
+TEST_F(QueueKindsTest, ARawOrLpdDeviceIsThereWhileItKeepsTheConnection) {
   LoopbackPeer keeps(LoopbackPeer::Silent), drops(LoopbackPeer::Drops);
   const struct {
     const char* name;
@@ -217,7 +263,7 @@ TEST_F(DeviceKindsTest, ARawOrLpdDeviceIsThereWhileItKeepsTheConnection) {
   }
 }
 
-TEST_F(DeviceKindsTest, AnIppPrinterIsThereUnlessItsAnswerSaysItIsGoneOrCannotServe) {
+TEST_F(QueueKindsTest, AnIppPrinterIsThereUnlessItsAnswerSaysItIsGoneOrCannotServe) {
   const struct {
     const char* what;
     std::string response;
@@ -242,7 +288,7 @@ TEST_F(DeviceKindsTest, AnIppPrinterIsThereUnlessItsAnswerSaysItIsGoneOrCannotSe
   }
 }
 
-TEST_F(DeviceKindsTest, AClassIsReadyWhileOneOfItsMembersIs) {
+TEST_F(QueueKindsTest, AClassIsReadyWhileOneOfItsMembersIs) {
   auto a = std::make_unique<LoopbackPeer>(LoopbackPeer::Silent);
   auto b = std::make_unique<LoopbackPeer>(LoopbackPeer::Silent);
   Queue("A", "socket://" + a->Address());
