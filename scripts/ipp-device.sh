@@ -13,6 +13,10 @@
 #   ipp-device.sh pause DIR [PORT] stop the printer (SIGSTOP): it takes
 #                                  connections and never answers
 #   ipp-device.sh kill DIR [PORT]  kill the printer at once, as if unplugged
+#   ipp-device.sh browsed DIR      start cups-browsed on this avahi, for the
+#                                  scheduler that CUPS_SERVER names: it makes
+#                                  queues for the printers it finds (its log:
+#                                  DIR/cups-browsed.log)
 #   ipp-device.sh stop DIR         stop them all again
 #
 # PORT names a printer that "printer" started; without it, "Test Device".
@@ -24,7 +28,7 @@
 set -eu
 
 usage() {
-  echo "usage: $0 start DIR PORT | printer DIR PORT NAME [OPTION...] | pause DIR [PORT] | kill DIR [PORT] | stop DIR" >&2
+  echo "usage: $0 start DIR PORT | printer DIR PORT NAME [OPTION...] | pause DIR [PORT] | kill DIR [PORT] | browsed DIR | stop DIR" >&2
   exit 2
 }
 [ $# -ge 2 ] || usage
@@ -144,6 +148,27 @@ printer() {
   await ipptool -T 2 "ipp://localhost:$port/ipp/print" get-printer-attributes.test
 }
 
+# cups-browsed as a desktop runs it, but on this folder's avahi, with its
+# files here, and for the scheduler that CUPS_SERVER names.
+browsed() {
+  [ $# -eq 0 ] || usage
+  if [ -z "${CUPS_SERVER:-}" ]; then
+    echo "$0: CUPS_SERVER must name the scheduler that cups-browsed makes queues on" >&2
+    exit 2
+  fi
+  PATH=$PATH:/usr/sbin:/sbin
+  mkdir -p browsed
+  cat >browsed/cups-browsed.conf <<EOF
+BrowseRemoteProtocols dnssd
+BrowseLocalProtocols none
+CreateIPPPrinterQueues All
+CacheDir $dir/browsed
+LogDir $dir/browsed
+EOF
+  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/bus.sock"
+  launch cups-browsed cups-browsed -c "$dir/browsed/cups-browsed.conf" --debug
+}
+
 # The program name of the printer on PORT, or of "Test Device".
 printer_named() {
   if [ $# -eq 0 ]; then echo ippeveprinter; else echo "printer-$1"; fi
@@ -162,6 +187,7 @@ signal_printer() {
 stop() {
   [ $# -eq 0 ] || usage
   local f program
+  stop_one cups-browsed
   for f in printer-*.supervisor.pid ippeveprinter.supervisor.pid; do
     [ -e "$f" ] || continue
     program=${f%.supervisor.pid}
@@ -183,6 +209,7 @@ printer)
   ;;
 pause) shift 2 && signal_printer STOP "$@" ;;
 kill) shift 2 && signal_printer KILL "$@" ;;
+browsed) shift 2 && browsed "$@" ;;
 stop) shift 2 && stop "$@" ;;
 *) usage ;;
 esac

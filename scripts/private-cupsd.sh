@@ -16,6 +16,13 @@
 # that no command makes (State Stopped, Reason offline-report, Accepting No).
 # Queues are not shared unless made so (lpadmin -o printer-is-shared=true).
 #
+# The scheduler's programs are the machine's, but its backends lie in a folder
+# of its own: the machine's, and stand-ins for the backends of HPLIP (hp,
+# hpfax), Samba (smb) and Canon (bjnp), so that lpadmin takes queues on their
+# URIs whether or not the machine has them. A stand-in finds no device and
+# prints no job. Its programs (backends, the D-Bus notifier that cups-browsed
+# subscribes to) find no system bus: never the machine's.
+#
 # Clients reach the scheduler with
 #   CUPS_SERVER=DIR/cups.sock CUPS_SERVERROOT=DIR/etc HOME=DIR/home
 set -eu
@@ -77,8 +84,52 @@ running() {
   [ -s "$pidfile" ] && alive "$(cat "$pidfile")"
 }
 
+# The machine's ServerBin: backend/, daemon/ (cups-exec), filter/, ...
+machine_bin() {
+  local bin
+  bin=$(cups-config --serverbin 2>/dev/null) || true
+  for bin in "$bin" /usr/lib/cups /usr/libexec/cups; do
+    [ -n "$bin" ] && [ -d "$bin/daemon" ] && echo "$bin" && return
+  done
+  echo "$0: the machine's CUPS programs (ServerBin) are not found" >&2
+  return 1
+}
+
+# DIR/bin: a ServerBin whose folders are the machine's but for backend/,
+# which links the machine's backends and adds the stand-ins. cupsd runs a
+# program only when root owns it and its folder and nobody else may write
+# them (a link counts by what it points at, but by the folder it lies in);
+# a backend whose mode lets others run it runs as lp, else as root.
+server_bin() {
+  local machine entry name
+  machine=$(machine_bin)
+  rm -rf bin
+  mkdir -p bin/backend
+  chmod 755 bin bin/backend
+  for entry in "$machine"/*; do
+    name=${entry##*/}
+    [ "$name" = backend ] || ln -s "$entry" "bin/$name"
+  done
+  for entry in "$machine"/backend/*; do
+    ln -s "$entry" "bin/backend/${entry##*/}"
+  done
+  for name in hp hpfax smb bjnp; do
+    rm -f "bin/backend/$name"
+    cat >"bin/backend/$name" <<'EOF'
+#!/bin/sh
+# A stand-in of the test scheduler: it finds no device (no arguments) and
+# prints no job.
+[ $# -eq 0 ] && exit 0
+echo "ERROR: this backend of the tests prints nothing" >&2
+exit 1
+EOF
+    chmod 755 "bin/backend/$name"
+  done
+}
+
 layout() {
   mkdir -p etc/ppd etc/ssl spool/tmp cache state/certs log home
+  server_bin
   chmod 1777 spool/tmp
   cat >"$dir/etc/cupsd.conf" <<EOF
 Listen $socket
@@ -111,7 +162,9 @@ ServerKeychain $dir/etc/ssl
 ErrorLog $dir/log/error_log
 AccessLog $dir/log/access_log
 PageLog $dir/log/page_log
+ServerBin $dir/bin
 FileDevice Yes
+SetEnv DBUS_SYSTEM_BUS_ADDRESS unix:path=$dir/no-system-bus
 User lp
 Group lp
 SystemGroup root

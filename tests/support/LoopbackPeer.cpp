@@ -56,17 +56,25 @@ bool Readable(Fd fd, int ms) {
 #endif
 }
 
-// A socket listening on a free port of 127.0.0.1, whose number goes to `port`.
+// A socket listening on `port` of 127.0.0.1; when it is 0, on a free port,
+// whose number goes to `port`.
 Fd ListenOnLoopback(int& port) {
   const Fd fd = SocketsReady() ? socket(AF_INET, SOCK_STREAM, 0) : kNone;
   sockaddr_in at{};
   at.sin_family = AF_INET;
   at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  at.sin_port = htons(static_cast<std::uint16_t>(port));
+#ifndef _WIN32
+  // A fixed port is taken again at once, though the connections of its last
+  // listener linger.
+  const int reuse = 1;
+  if (fd != kNone && port != 0) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+#endif
   socklen_t length = sizeof at;
   if (fd == kNone || bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(fd, 64) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
     if (fd != kNone) CloseFd(fd);
-    throw std::runtime_error("cannot listen on loopback");
+    throw std::runtime_error("cannot listen on loopback" + (port ? " port " + std::to_string(port) : std::string()));
   }
   port = ntohs(at.sin_port);
   return fd;
@@ -99,6 +107,25 @@ void Put(std::string& out, char tag, const std::string& name, const std::string&
   out += name;
   Put16(out, value.size());
   out += value;
+}
+
+// An IPP/1.1 answer's status, request-id (put in by the peer) and operation
+// attributes.
+std::string IppHead(std::uint16_t status) {
+  std::string ipp = {1, 1};
+  Put16(ipp, status);
+  ipp += std::string(4, '\0');
+  ipp += '\x01';
+  Put(ipp, '\x47', "attributes-charset", "utf-8");
+  Put(ipp, '\x48', "attributes-natural-language", "en");
+  return ipp;
+}
+
+// The IPP message `ipp`, ended, in an HTTP response "200 OK".
+std::string HttpOk(std::string ipp) {
+  ipp += '\x03';
+  return "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\nConnection: close\r\nContent-Length: " +
+         std::to_string(ipp.size()) + "\r\n\r\n" + ipp;
 }
 
 // Reads an HTTP request (its head, then as many bytes as its Content-Length
@@ -134,19 +161,20 @@ int ClosedLoopbackPort() {
 }
 
 std::string IppPrinterAnswer(std::int32_t state, bool accepting, const std::vector<std::string>& reasons) {
-  std::string ipp = {1, 1, 0, 0, 0, 0, 0, 0};  // IPP/1.1 successful-ok, its request-id put in by the peer
-  ipp += '\x01';
-  Put(ipp, '\x47', "attributes-charset", "utf-8");
-  Put(ipp, '\x48', "attributes-natural-language", "en");
+  std::string ipp = IppHead(0);  // successful-ok
   ipp += '\x04';
   std::string word;
   for (int shift = 24; shift >= 0; shift -= 8) word += static_cast<char>(state >> shift & 0xFF);
   Put(ipp, '\x23', "printer-state", word);
   for (std::size_t i = 0; i < reasons.size(); ++i) Put(ipp, '\x44', i == 0 ? "printer-state-reasons" : "", reasons[i]);
   Put(ipp, '\x22', "printer-is-accepting-jobs", std::string(1, accepting ? '\x01' : '\x00'));
-  ipp += '\x03';
-  return "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\nConnection: close\r\nContent-Length: " +
-         std::to_string(ipp.size()) + "\r\n\r\n" + ipp;
+  return HttpOk(ipp);
+}
+
+std::string IppStatusAnswer(std::uint16_t status) {
+  std::string ipp = IppHead(status);
+  Put(ipp, '\x41', "status-message", "refused");
+  return HttpOk(ipp);
 }
 
 LoopbackPeer::LoopbackPeer(Mode mode, const std::string& unix_path) : path_(unix_path) {
@@ -156,6 +184,12 @@ LoopbackPeer::LoopbackPeer(Mode mode, const std::string& unix_path) : path_(unix
   for (unsigned i = 0, x = 12345; mode == Garbage && i < 512; ++i, x = x * 1103515245 + 12345)
     junk += static_cast<char>(0x21 + (x >> 16) % 0xDE);  // no space, so no status line
   thread_ = std::thread([this, mode, junk] { Serve(mode, junk); });
+}
+
+LoopbackPeer::LoopbackPeer(Mode mode, int port) : port_(port) {
+  fd_ = static_cast<std::intptr_t>(ListenOnLoopback(port_));
+  if (mode == NeverAccepts) return;
+  thread_ = std::thread([this, mode] { Serve(mode, std::string()); });
 }
 
 LoopbackPeer::LoopbackPeer(Answer answer) {

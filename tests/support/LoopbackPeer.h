@@ -16,6 +16,10 @@ int ClosedLoopbackPort();
 
 // What an IPP printer answers to Get-Printer-Attributes, as an HTTP response.
 std::string IppPrinterAnswer(std::int32_t state, bool accepting, const std::vector<std::string>& reasons);
+// What an IPP server answers that refuses a request with `status` (0x0406
+// client-error-not-found, 0x0401 client-error-not-authorized, ...): the
+// status and no printer attributes, in an HTTP response "200 OK".
+std::string IppStatusAnswer(std::uint16_t status);
 
 class LoopbackPeer {
  public:
@@ -35,6 +39,9 @@ class LoopbackPeer {
   // On a free TCP port of 127.0.0.1, or on the unix socket `unix_path`.
   // Throws std::runtime_error when it cannot listen.
   explicit LoopbackPeer(Mode mode, const std::string& unix_path = "");
+  // On TCP port `port` of 127.0.0.1 (a well-known one needs root, and a
+  // network namespace of its own where the machine's services are not).
+  LoopbackPeer(Mode mode, int port);
   explicit LoopbackPeer(Answer answer);
   ~LoopbackPeer();
   LoopbackPeer(const LoopbackPeer&) = delete;
