@@ -115,7 +115,8 @@ IppReply Ask(http_t* http, const char* printer_uri, const char* resource, bool t
   // libcups gives no message for an HTTP status other than 200; one that
   // came by the deadline is an answer all the same.
   reply.answered = r != nullptr || (status >= HTTP_STATUS_CONTINUE && !deadline.Passed());
-  reply.http_status = r != nullptr ? 200 : status;
+  // libcups' own status for a password that nobody gave is the server's 401.
+  reply.http_status = r != nullptr ? 200 : status == HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED ? 401 : status;
   if (r == nullptr) return reply;
   reply.ipp = AnswerOf(r);
   if (describe) {

@@ -235,6 +235,9 @@ void DnssdBrowser::Shared::Resolved(AvahiServiceResolver* resolver, AvahiIfIndex
   p.type = type;
   p.domain = domain;
   p.host = host != nullptr ? host : "";
+  char interface_name[IF_NAMESIZE];
+  p.on_loopback = interface >= 0 && if_indextoname(static_cast<unsigned>(interface), interface_name) != nullptr &&
+                  std::string_view(interface_name) == "lo";
   p.port = port;
   p.resource = "/";
   for (AvahiStringList* item = txt; item != nullptr; item = avahi_string_list_get_next(item)) {

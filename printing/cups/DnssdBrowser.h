@@ -24,6 +24,7 @@ struct FoundPrinter {
   std::string type;     // "_ipps._tcp" or "_ipp._tcp"
   std::string domain;   // "local"
   std::string host;     // where the service is, "desk.local"
+  bool on_loopback = false;  // found on the loopback interface: on this machine
   int port = 0;
   // From the TXT record.
   std::string resource;  // "/" and its rp, the printer's path on the host

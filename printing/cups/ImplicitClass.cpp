@@ -25,8 +25,22 @@ std::optional<std::string> BrowsedDestination(const std::optional<std::string>& 
 
 namespace {
 
+// The host part of a name with a trailing dot or not: "desk.local." is "desk.local".
+std::string WithoutTrailingDot(const std::string& host) {
+  return !host.empty() && host.back() == '.' ? host.substr(0, host.size() - 1) : host;
+}
+
 bool Behind(const FoundPrinter& printer, const std::string& queue) {
   if (CompareIgnoringCase(printer.name, queue) == 0) return true;
+  // Where the name is taken (by a queue made by hand for the same printer),
+  // cups-browsed names its queue NAME@HOST: HOST as avahi resolved the
+  // printer's host, or "localhost" for one found on the loopback interface.
+  if (const auto at = queue.rfind('@'); at != std::string::npos && at > 0) {
+    const std::string host = queue.substr(at + 1);
+    const bool same_host = printer.on_loopback ? CompareIgnoringCase(host, "localhost") == 0
+                                               : CompareIgnoringCase(host, WithoutTrailingDot(printer.host)) == 0;
+    if (same_host && CompareIgnoringCase(printer.name, queue.substr(0, at)) == 0) return true;
+  }
   for (const std::string prefix : {"/printers/", "/classes/"})
     if (printer.resource.rfind(prefix, 0) == 0 && CompareIgnoringCase(printer.resource.substr(prefix.size()), queue) == 0)
       return true;

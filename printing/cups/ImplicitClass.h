@@ -20,7 +20,8 @@ std::optional<std::string> BrowsedDestination(const std::optional<std::string>& 
 // The services found that stand behind the cups-browsed queue `queue`, each
 // once (one offered both as ipp and ipps, as the better of the two):
 // cups-browsed names its queues after the service, as libcups does, or after
-// the queue it stands for on a CUPS server.
+// the queue it stands for on a CUPS server; where that name is taken, it
+// adds "@HOST" (the host avahi gave, "localhost" for this machine).
 std::vector<FoundPrinter> PrintersBehind(const std::vector<FoundPrinter>& services, const std::string& queue);
 
 }  // namespace printing

@@ -11,7 +11,7 @@ namespace {
 // request for any other reason, has answered and is there.
 bool SaysNotThere(const IppReply& reply) {
   const int http = reply.http_status;
-  if (http == 404 || http == 410 || (http >= 500 && http != 501 && http != 505)) return true;
+  if (http == 404 || http == 410 || (http >= 500 && http <= 599 && http != 501 && http != 505)) return true;
   if (!reply.ipp) return false;
   switch (reply.ipp->status_code) {
     case 0x0406:  // client-error-not-found
