@@ -63,6 +63,12 @@ TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
   LoopbackPeer stopped(LoopbackPeer::Answer{IppPrinterAnswer(5, true, {"paused"})});
   LoopbackPeer rejecting(LoopbackPeer::Answer{IppPrinterAnswer(3, false, {"none"})});
   LoopbackPeer offline(LoopbackPeer::Answer{IppPrinterAnswer(3, true, {"offline-report", "toner-low-warning"})});
+  // A printer since removed from the device, and one that wants a password.
+  LoopbackPeer gone(LoopbackPeer::Answer{IppStatusAnswer(0x0406)});
+  LoopbackPeer unavailable(LoopbackPeer::Answer{IppStatusAnswer(0x0502)});
+  LoopbackPeer login(LoopbackPeer::Answer{IppStatusAnswer(0x0401)});
+  LoopbackPeer basic(LoopbackPeer::Answer{
+      "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"printer\"\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"});
   const int closed = ClosedLoopbackPort();
 
   const std::wstring ready = L"Printer Ready", not_ready = L"Printer Not Ready (at this time)";
@@ -86,6 +92,10 @@ TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
       {"IPP rejecting", 0, rejecting.Port(), not_ready, 0},
       {"IPP offline", 0, offline.Port(), not_ready, 0x80 | 0x20000},
       {"IPP garbage", 0, garbage.Port(), not_ready, 0x80},
+      {"IPP gone", 0, gone.Port(), not_ready, 0x80},
+      {"IPP unavailable", 0, unavailable.Port(), not_ready, 0x80},
+      {"IPP wants a login", 0, login.Port(), ready, 0},
+      {"IPP HTTP 401", 0, basic.Port(), ready, 0},
       // A printer pool is there when one of its devices is.
       {"Pool one live", 1, closed, ready, 0, listener.Port()},
       {"Pool none live", 1, closed, not_ready, 0x80, drops.Port()},
