@@ -6,55 +6,22 @@
 #include <cstring>
 #include <stdexcept>
 
-#ifdef _WIN32
-#include "WindowsApi.h"
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
+#include "PeerSockets.h"
+#ifndef _WIN32
 #include <sys/un.h>
-#include <unistd.h>
 #endif
 
 namespace printing::testing {
 namespace {
 
+using namespace sockets;
 #ifdef _WIN32
-using Fd = SOCKET;
-constexpr Fd kNone = INVALID_SOCKET;
 constexpr int kNoSignal = 0;
-void CloseFd(Fd fd) { closesocket(fd); }
-bool SocketsReady() {
-  static const bool ready = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  return ready;
-}
 #else
-using Fd = int;
-constexpr Fd kNone = -1;
 constexpr int kNoSignal = MSG_NOSIGNAL;
-void CloseFd(Fd fd) { close(fd); }
-bool SocketsReady() { return true; }
 #endif
 
 Fd Of(std::intptr_t fd) { return static_cast<Fd>(fd); }
-
-// Whether `fd` can be read (or accepted on) within `ms`.
-bool Readable(Fd fd, int ms) {
-#ifdef _WIN32
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(fd, &set);
-  timeval wait{0, ms * 1000};
-  return select(0, &set, nullptr, nullptr, &wait) > 0;
-#else
-  pollfd one{fd, POLLIN, 0};
-  return poll(&one, 1, ms) > 0;
-#endif
-}
 
 // A socket listening on `port` of 127.0.0.1; when it is 0, on a free port,
 // whose number goes to `port`.

@@ -6,49 +6,12 @@
 #include "devices/Bjnp.h"
 #include "devices/Snmp.h"
 
-#ifdef _WIN32
-#include "WindowsApi.h"
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
+#include "PeerSockets.h"
 
 namespace printing::testing {
 namespace {
 
-#ifdef _WIN32
-using Fd = SOCKET;
-constexpr Fd kNone = INVALID_SOCKET;
-void CloseFd(Fd fd) { closesocket(fd); }
-bool SocketsReady() {
-  static const bool ready = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  return ready;
-}
-#else
-using Fd = int;
-constexpr Fd kNone = -1;
-void CloseFd(Fd fd) { close(fd); }
-bool SocketsReady() { return true; }
-#endif
-
-bool Readable(Fd fd, int ms) {
-#ifdef _WIN32
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(fd, &set);
-  timeval wait{ms / 1000, ms % 1000 * 1000};
-  return select(0, &set, nullptr, nullptr, &wait) > 0;
-#else
-  pollfd one{fd, POLLIN, 0};
-  return poll(&one, 1, ms) > 0;
-#endif
-}
+using namespace sockets;
 
 sockaddr_in At(const std::string& address, int port) {
   sockaddr_in at{};
