@@ -11,16 +11,13 @@
 
 #include "CupsPrinters.h"
 #include "LoopbackPeer.h"
-#include "Module1.h"
-#include "NoView.h"
 #include "PrivateScheduler.h"
+#include "SchedulerSuite.h"
 #include "Text.h"
 
 using namespace printing;
 using printing::testing::ClosedLoopbackPort;
-using Clock = std::chrono::steady_clock;
 
-using probe::testing::NoView;
 
 namespace {
 
@@ -37,17 +34,12 @@ TEST(FoundPrinterNames, AreMadeAndFilteredAsLibcupsDoes) {
   for (const auto& [pdl, takes] : formats) EXPECT_EQ(TakesDocuments(pdl), takes) << pdl;
 }
 
-// Only catches a hang: several times the longest a test may take.
-constexpr auto kHang = 4 * (CupsPrinters::kConnectTimeout + CupsPrinters::kAnswerTimeout +
-                            CupsPrinters::kDeviceCheckTimeout);
-
 // One scheduler, avahi and set of printers for the suite (libdbus reads the
 // system bus's address once a process); each test asks printers of its own.
-class FoundPrintersTest : public ::testing::Test {
+class FoundPrintersTest : public cupstest::SchedulerSuite {
  protected:
   static void SetUpTestSuite() {
-    scheduler_ = new cupstest::PrivateScheduler;
-    scheduler_->Start();
+    StartScheduler();
     Device("start " + Dir() + " " + std::to_string(ClosedLoopbackPort()));
     for (const auto& [port, name] : {std::pair{&desk_, "'Desk Printer' -l 'Room 4'"}, {&hall_, "'Hall Copier'"},
                                      {&gone_, "'Gone Printer'"}, {&poster_, "Poster -f application/postscript"},
@@ -67,19 +59,9 @@ class FoundPrintersTest : public ::testing::Test {
   }
   static void TearDownTestSuite() {
     Device("stop " + Dir());
-    delete scheduler_;
-    scheduler_ = nullptr;
+    StopScheduler();
   }
-  void SetUp() override {
-    ASSERT_TRUE(scheduler_ != nullptr && scheduler_->Running()) << "no private scheduler";
-    scheduler_->UseEnvironment();
-  }
-  void TearDown() override { EXPECT_EQ(printers.OpenHandleCount(), 0u); }
 
-  static std::string Dir() { return scheduler_->Dir() + "/device"; }
-  static void Device(const std::string& arguments) {
-    scheduler_->Run(std::string(KAVRO_IPP_DEVICE) + " " + arguments);
-  }
   static std::string Loopback(int port) { return "127.0.0.1:" + std::to_string(port); }
   static bool Listed(const std::string& name) {
     const std::vector<std::string> lines = scheduler_->OutputLines("lpstat -e");
@@ -91,22 +73,10 @@ class FoundPrintersTest : public ::testing::Test {
     while (!done() && Clock::now() < give_up) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_TRUE(done());
   }
-  // Tests the printer; a hang fails.
-  std::u16string Test(const std::u16string& name) {
-    const auto start = Clock::now();
-    std::u16string code = module.TestPrinter(name);
-    EXPECT_LT(Clock::now() - start, kHang) << "testing " << Utf16ToUtf8(name);
-    return code;
-  }
 
-  static cupstest::PrivateScheduler* scheduler_;
   static int desk_, hall_, gone_, poster_, lobby_;
-  CupsPrinters printers;
-  NoView view;
-  probe::Module1 module{printers, view};
 };
 
-cupstest::PrivateScheduler* FoundPrintersTest::scheduler_ = nullptr;
 int FoundPrintersTest::desk_ = 0, FoundPrintersTest::hall_ = 0, FoundPrintersTest::gone_ = 0,
     FoundPrintersTest::poster_ = 0, FoundPrintersTest::lobby_ = 0;
 

@@ -21,10 +21,9 @@
 
 #include "CupsPrinters.h"
 #include "LoopbackPeer.h"
-#include "Module1.h"
-#include "NoView.h"
 #include "OwnNetwork.h"
 #include "PrivateScheduler.h"
+#include "SchedulerSuite.h"
 #include "Text.h"
 #include "UdpPeer.h"
 
@@ -37,14 +36,8 @@ using printing::testing::Datagram;
 using printing::testing::LoopbackPeer;
 using printing::testing::SnmpAgent;
 using printing::testing::UdpPeer;
-using probe::testing::NoView;
-using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// Only catches a hang: several times what a test of a queue may take.
-constexpr auto kHang = 4 * (CupsPrinters::kConnectTimeout + CupsPrinters::kAnswerTimeout +
-                            CupsPrinters::kDeviceCheckTimeout);
 
 class OwnNetwork : public ::testing::Environment {
  public:
@@ -63,11 +56,10 @@ std::string Loopback(int port) { return "127.0.0.1:" + std::to_string(port); }
 // The real cups-browsed over a private avahi (scripts/ipp-device.sh), with the
 // printer "Hall Copier" and a queue Hall_Copier made by hand. First in the
 // program: libdbus keeps the first system bus it is pointed at.
-class CupsBrowsedTest : public ::testing::Test {
+class CupsBrowsedTest : public cupstest::SchedulerSuite {
  protected:
   static void SetUpTestSuite() {
-    scheduler_ = new cupstest::PrivateScheduler;
-    scheduler_->Start();
+    StartScheduler();
     hall_ = ClosedLoopbackPort();
     Device("start " + Dir() + " " + std::to_string(ClosedLoopbackPort()));
     Device("printer " + Dir() + " " + std::to_string(hall_) + " 'Hall Copier'");
@@ -77,37 +69,16 @@ class CupsBrowsedTest : public ::testing::Test {
   }
   static void TearDownTestSuite() {
     Device("stop " + Dir());
-    delete scheduler_;
-    scheduler_ = nullptr;
+    StopScheduler();
   }
-  void SetUp() override {
-    ASSERT_TRUE(scheduler_ != nullptr && scheduler_->Running()) << "no private scheduler";
-    scheduler_->UseEnvironment();
-  }
-  void TearDown() override { EXPECT_EQ(printers.OpenHandleCount(), 0u); }
 
-  static std::string Dir() { return scheduler_->Dir() + "/device"; }
-  static void Device(const std::string& arguments) {
-    scheduler_->Run(std::string(KAVRO_IPP_DEVICE) + " " + arguments);
-  }
   // The device URI of each queue, as lpstat -v gives them.
   static std::vector<std::string> Queues() { return scheduler_->OutputLines("lpstat -v"); }
 
-  std::u16string Test(const std::u16string& name) {
-    const auto start = Clock::now();
-    std::u16string code = module.TestPrinter(name);
-    EXPECT_LT(Clock::now() - start, kHang) << "testing " << Utf16ToUtf8(name);
-    return code;
-  }
 
-  static cupstest::PrivateScheduler* scheduler_;
   static int hall_;
-  CupsPrinters printers;
-  NoView view;
-  probe::Module1 module{printers, view};
 };
 
-cupstest::PrivateScheduler* CupsBrowsedTest::scheduler_ = nullptr;
 int CupsBrowsedTest::hall_ = 0;
 
 TEST_F(CupsBrowsedTest, ItsQueueUnderTheNameItFallsBackToStandsForThePrinterItFound) {
@@ -129,21 +100,10 @@ TEST_F(CupsBrowsedTest, ItsQueueUnderTheNameItFallsBackToStandsForThePrinterItFo
   EXPECT_EQ(Test(u"Hall_Copier"), u"NO") << "the queue made by hand on the same printer";
 }
 
-class QueueKindsTest : public ::testing::Test {
+class QueueKindsTest : public cupstest::SchedulerSuite {
  protected:
-  static void SetUpTestSuite() {
-    scheduler_ = new cupstest::PrivateScheduler;
-    scheduler_->Start();
-  }
-  static void TearDownTestSuite() {
-    delete scheduler_;
-    scheduler_ = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_TRUE(scheduler_ != nullptr && scheduler_->Running()) << "no private scheduler";
-    scheduler_->UseEnvironment();
-  }
-  void TearDown() override { EXPECT_EQ(printers.OpenHandleCount(), 0u); }
+  static void SetUpTestSuite() { StartScheduler(); }
+  static void TearDownTestSuite() { StopScheduler(); }
 
   // A queue on `uri`, enabled and accepting.
   static void Queue(const std::string& name, const std::string& uri) {
@@ -154,22 +114,15 @@ class QueueKindsTest : public ::testing::Test {
   // there" (not ready: work offline, and offline) or else its verdict and
   // status. A hang fails.
   std::string Reading(const std::string& name) {
-    const auto start = Clock::now();
-    const std::u16string verdict = module.TestPrinter(Utf8ToUtf16(name));
-    EXPECT_LT(Clock::now() - start, kHang) << "testing " << name;
+    const std::u16string verdict = Test(Utf8ToUtf16(name));
     const bool offline = (module.PrinterInfo.Status & PRINTER_STATUS_OFFLINE) != 0;
     if (verdict == u"YES" && !offline) return "there";
     if (verdict == u"NO" && offline) return "not there";
     return Utf16ToUtf8(verdict) + ", status " + std::to_string(module.PrinterInfo.Status);
   }
 
-  static cupstest::PrivateScheduler* scheduler_;
-  CupsPrinters printers;
-  NoView view;
-  probe::Module1 module{printers, view};
 };
 
-cupstest::PrivateScheduler* QueueKindsTest::scheduler_ = nullptr;
 
 // HPLIP's network printers answer an SNMP GET of their device ID on port 161,
 // in the community that the URI's port picks: "public", "public.1" for port=2.
