@@ -45,7 +45,7 @@ DeviceState AskHpPrinter(const std::string& device_uri, const DeviceQuery& query
 
   DeviceState state;
   state.kind = DeviceState::Unreachable;
-  static std::minstd_rand ids(std::random_device{}());
+  thread_local std::minstd_rand ids(std::random_device{}());  // checks run at once on several threads
   const std::int32_t id = static_cast<std::int32_t>(ids() & 0x7fffffff);
   const std::vector<std::string> addresses = query.transport.Lookup(host, kSnmpPort, query.deadline);
   for (std::size_t i = 0; i < communities.size() && state.kind != DeviceState::Reachable; ++i) {
