@@ -1,7 +1,6 @@
 #include "DeviceCheck.h"
 
 #include <algorithm>
-#include <future>
 
 namespace printing {
 
@@ -20,10 +19,7 @@ std::vector<std::string> Resolve(
 
 DeviceState AskAll(const std::vector<std::function<DeviceState()>>& asks) {
   if (asks.empty()) return DeviceState{};
-  std::vector<std::future<DeviceState>> asked;
-  for (const auto& ask : asks) asked.push_back(std::async(std::launch::async, ask));
-  std::vector<DeviceState> answers;
-  for (auto& a : asked) answers.push_back(a.get());
+  const std::vector<DeviceState> answers = AllAtOnce(asks);
   for (const auto& wanted : {+[](const DeviceState& d) { return Ready(d); },
                              +[](const DeviceState& d) { return d.kind == DeviceState::Reachable; }})
     if (const auto it = std::find_if(answers.begin(), answers.end(), wanted); it != answers.end()) return *it;

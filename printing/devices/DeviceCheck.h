@@ -7,9 +7,11 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Bounded.h"
@@ -89,6 +91,31 @@ class Transport {
 // queued jobs and pages per minute.
 DeviceState CheckDevice(const std::string& device_uri, Transport& transport, const Deadline& deadline,
                         bool describe = false);
+
+// Runs all of `calls` at once, each on a thread of its own, and gives their
+// results in order once all have returned. An exception of one passes to
+// the caller once all have ended.
+template <class Result>
+std::vector<Result> AllAtOnce(const std::vector<std::function<Result()>>& calls) {
+  std::vector<std::optional<Result>> results(calls.size());
+  std::vector<std::exception_ptr> errors(calls.size());
+  {
+    std::vector<std::jthread> threads;
+    for (std::size_t i = 0; i < calls.size(); ++i)
+      threads.emplace_back([&, i] {
+        try {
+          results[i] = calls[i]();
+        } catch (...) {
+          errors[i] = std::current_exception();
+        }
+      });
+  }
+  for (const std::exception_ptr& error : errors)
+    if (error) std::rethrow_exception(error);
+  std::vector<Result> out;
+  for (auto& result : results) out.push_back(std::move(*result));
+  return out;
+}
 
 // Asks all of `asks` at once, each within its own bound: the first answer
 // that is ready, else the first that answered, else the first.

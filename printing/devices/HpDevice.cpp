@@ -1,4 +1,4 @@
-#include <random>
+#include <atomic>
 #include <string_view>
 
 #include "DeviceKinds.h"
@@ -45,8 +45,9 @@ DeviceState AskHpPrinter(const std::string& device_uri, const DeviceQuery& query
 
   DeviceState state;
   state.kind = DeviceState::Unreachable;
-  thread_local std::minstd_rand ids(std::random_device{}());  // checks run at once on several threads
-  const std::int32_t id = static_cast<std::int32_t>(ids() & 0x7fffffff);
+  // A request id of its own for each request of the program.
+  static std::atomic<std::uint32_t> ids{static_cast<std::uint32_t>(Clock::now().time_since_epoch().count())};
+  const std::int32_t id = static_cast<std::int32_t>(ids++ & 0x7fffffff);
   const std::vector<std::string> addresses = query.transport.Lookup(host, kSnmpPort, query.deadline);
   for (std::size_t i = 0; i < communities.size() && state.kind != DeviceState::Reachable; ++i) {
     const std::vector<std::uint8_t> request = SnmpGetRequest(communities[i], kHpDeviceIdOid, id);

@@ -1,4 +1,4 @@
-#include <future>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -14,14 +14,14 @@ DeviceState AnyConnects(const std::string& host, const std::vector<int>& ports, 
                         const DeviceQuery& query) {
   DeviceState state;
   state.kind = DeviceState::Unreachable;
-  std::vector<std::future<bool>> tries;
+  std::vector<std::function<bool()>> tries;
   for (const std::string& address : query.transport.Lookup(host, ports.front(), query.deadline))
     for (int port : ports)
-      tries.push_back(std::async(std::launch::async, [&query, address, port, hold] {
+      tries.push_back([&query, address, port, hold] {
         return query.transport.Connects(address, port, hold, query.deadline);
-      }));
-  for (auto& t : tries)
-    if (t.get()) state.kind = DeviceState::Reachable;
+      });
+  for (bool connected : AllAtOnce(tries))
+    if (connected) state.kind = DeviceState::Reachable;
   return state;
 }
 

@@ -126,7 +126,8 @@ wineserver -k >/dev/null 2>&1 || true # the prefix is on disk now, registry and 
 # writes it when its server ends: a line for each key and for each value
 # ("HIVE [KEY] NAME=VALUE"), without the times wine stamps on keys. wine's device
 # setup rewrites the keys of the display adapters and network cards at each
-# start; they are left out.
+# start, and its bus drivers register the devices they find (DeviceClasses)
+# whenever they find them; they are left out.
 snapshot() {
   (cd "$WINEPREFIX/drive_c" && find . -printf '%y %p\n' | LC_ALL=C sort) >"$dir/$1.files"
   awk -v hive=HKLM '
@@ -137,7 +138,7 @@ snapshot() {
       while (line ~ /\\$/ && (getline more) > 0) { sub(/\\$/, "", line); sub(/^ +/, "", more); line = line more }
       print key " " line
     }' "$WINEPREFIX/system.reg" hive=HKCU "$WINEPREFIX/user.reg" |
-    grep -v -E '^HKLM \[System\\\\CurrentControlSet\\\\Control\\\\Class\\\\|^HKLM \[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\NetworkCards' |
+    grep -v -E '^HKLM \[System\\\\CurrentControlSet\\\\Control\\\\(Class|DeviceClasses)\\\\|^HKLM \[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\NetworkCards' |
     LC_ALL=C sort >"$dir/$1.registry"
 }
 snapshot before
