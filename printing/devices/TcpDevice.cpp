@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -35,7 +36,9 @@ DeviceState AskTcpPort(const std::string& device_uri, const DeviceQuery& query) 
 
 std::optional<SmbServer> SplitSmbUri(std::string_view uri) {
   constexpr std::string_view kScheme = "smb://";
-  if (uri.size() <= kScheme.size() || uri.substr(0, kScheme.size()) != kScheme) return std::nullopt;
+  const auto same = [](char want, char got) { return want == got || want == (got | 0x20); };  // in any case
+  if (uri.size() <= kScheme.size() || !std::equal(kScheme.begin(), kScheme.end(), uri.begin(), same))
+    return std::nullopt;
   std::string_view rest = uri.substr(kScheme.size());
   rest = rest.substr(0, rest.find_first_of("?#"));
   // A user and password stand before the last '@' of what precedes the printer.
