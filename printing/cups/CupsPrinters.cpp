@@ -3,6 +3,7 @@
 #include <cups/cups.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -134,16 +135,9 @@ DeviceState CupsPrinters::CheckQueueDevice(const std::string& device_uri, ipp_t*
   return Check(device_uri);
 }
 
-DeviceState CupsPrinters::CheckMember(const std::string& member) {
+DeviceState CupsPrinters::CheckMember(ipp_t* a) {
   DeviceState scheduler;
   scheduler.kind = DeviceState::Unreachable;
-  Response attributes;
-  if (Scheduler http = ConnectScheduler(bounds_))
-    attributes = QueueAttributes(http.get(), member,
-                                 {"device-uri", "printer-state", "printer-state-reasons", "printer-is-accepting-jobs",
-                                  "cups-browsed-dest-printer-default"})
-                     .attributes;
-  ipp_t* a = attributes.get();
   if (a == nullptr) return scheduler;
   // The scheduler's word on the member first: stopped, rejecting or offline
   // is not ready, whatever its device says; a device not asked (a local one)
@@ -159,10 +153,19 @@ DeviceState CupsPrinters::CheckMember(const std::string& member) {
   return checked.kind == DeviceState::NotChecked ? scheduler : checked;
 }
 
-DeviceState CupsPrinters::CheckMembers(const std::vector<std::string>& members) {
+DeviceState CupsPrinters::CheckMembers(http_t* http, const std::vector<std::string>& members) {
   if (members.empty()) return DeviceState{};  // the scheduler's view stands
+  // The members' attributes on the class's own connection, one after
+  // another; then their devices, all at once.
+  std::vector<std::shared_ptr<ipp_t>> attributes;
+  for (const std::string& member : members)
+    attributes.emplace_back(QueueAttributes(http, member,
+                                            {"device-uri", "printer-state", "printer-state-reasons",
+                                             "printer-is-accepting-jobs", "cups-browsed-dest-printer-default"})
+                                .attributes.release(),
+                            ippDelete);
   std::vector<std::function<DeviceState()>> asks;
-  for (const std::string& member : members) asks.push_back([this, member] { return CheckMember(member); });
+  for (const auto& a : attributes) asks.push_back([this, a] { return CheckMember(a.get()); });
   return AskAll(asks);
 }
 
@@ -232,7 +235,7 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
   if (local_class) r.PortName = Joined(members, ",");
   DeviceState checked;
   if (SchedulerIsLocal() && local_class)
-    checked = CheckMembers(members);
+    checked = CheckMembers(http.get(), members);
   else if (SchedulerIsLocal() && device)
     checked = CheckQueueDevice(*device, a);
   Complete(r, attributes, StatusBits(a), checked);

@@ -49,8 +49,8 @@ class CupsPrinters : public PrinterServices {
   DeviceState CheckQueueDevice(const std::string& device_uri, ipp_t* attributes);
   // A member of a class: ready when it accepts jobs, is not stopped and its
   // device is there; a class is as ready as the best of its members.
-  DeviceState CheckMember(const std::string& member);
-  DeviceState CheckMembers(const std::vector<std::string>& members);
+  DeviceState CheckMember(ipp_t* member_attributes);
+  DeviceState CheckMembers(http_t* http, const std::vector<std::string>& members);
   DeviceState CheckBehind(const std::string& queue, const std::optional<std::string>& browsed_default);
   std::int32_t DescribeFound(const FoundPrinter& printer, Record& record);
 
