@@ -59,6 +59,10 @@ class Module1 {
   // bytes, ending at its first NUL. Address 0 gives the empty text.
   std::u16string StringFromPointer(const std::int32_t& address, const std::int32_t& maximum_length);
 
+  // Why the last test gave its result: one sentence of plain English, empty
+  // before the first test.
+  const std::u16string& Reason() const { return reason_; }
+
   // Module state, kept from one test to the next.
   std::vector<std::int32_t> InfoBuffer;
   std::int32_t BytesNeeded = 0;
@@ -73,6 +77,7 @@ class Module1 {
  private:
   printing::PrinterServices& services_;
   TechnicalView& view_;
+  std::u16string reason_;
 };
 
 }  // namespace probe
