@@ -15,6 +15,11 @@ class Label {
   // A colour of the form 0x00BBGGRR.
   virtual void SetBackColor(std::uint32_t bgr) = 0;
   virtual void SetVisible(bool visible) = 0;
+  // Why the label reads as it does, in a sentence: its tooltip and what a
+  // screen reader gives as its description. An empty reason takes it away:
+  // the label has its own tooltip and description from the layout again
+  // (the verdict's labels have no tooltip of their own).
+  virtual void SetReason(const std::u16string& reason) = 0;
 };
 
 class CommandButton {

@@ -63,13 +63,19 @@ void SetBackground(QWidget* widget, std::uint32_t bgr) {
 
 class QtLabel : public window::Label {
  public:
-  explicit QtLabel(QLabel* w) : w_(w) {}
+  QtLabel(QLabel* w, const ControlLayout& layout) : w_(w), layout_(layout) {}
   void SetCaption(const std::u16string& text) override { w_->setText(FromU16(text)); }
   void SetBackColor(std::uint32_t bgr) override { SetBackground(w_, bgr); }
   void SetVisible(bool visible) override { w_->setVisible(visible); }
+  // (Qt 6.4 has no live regions: a change of caption is not announced.)
+  void SetReason(const std::u16string& reason) override {
+    w_->setToolTip(FromU16(reason.empty() ? layout_.tooltip : reason));
+    w_->setAccessibleDescription(FromU16(reason.empty() ? layout_.accessible_description : reason));
+  }
 
  private:
   QLabel* w_;
+  const ControlLayout& layout_;
 };
 
 class QtButton : public window::CommandButton {
@@ -164,7 +170,7 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(c.wraps);
         label->setFocusPolicy(Qt::NoFocus);
-        labels_.emplace(c.name, std::make_unique<QtLabel>(label));
+        labels_.emplace(c.name, std::make_unique<QtLabel>(label, c));
         w = label;
         break;
       }

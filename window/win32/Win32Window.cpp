@@ -26,6 +26,24 @@ COLORREF Colour(std::uint32_t bgr) { return static_cast<COLORREF>(bgr & 0x00FFFF
 
 int Scaled(int twips, unsigned dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
 
+// A tip wider than this wraps.
+constexpr int kTipWidth = 6000;  // twips
+
+// Gives `control`, a child of `owner`, the tip `text` in `tooltip`; an empty
+// text takes its tip away.
+void SetTip(HWND tooltip, HWND owner, HWND control, std::u16string_view text) {
+  if (tooltip == nullptr) return;
+  std::wstring tip = Wide(text);
+  TOOLINFOW info{};
+  info.cbSize = sizeof(info);
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = owner;
+  info.uId = reinterpret_cast<UINT_PTR>(control);
+  info.lpszText = tip.data();
+  SendMessageW(tooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  if (!tip.empty()) SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
 // Functions of newer Windows versions, where the system has them.
 template <class Function>
 Function User32(const char* name) {
@@ -93,7 +111,9 @@ class BusyCursor {
 
 class Win32Label : public window::Label {
  public:
-  explicit Win32Label(HWND hwnd) : hwnd_(hwnd) {}
+  // `tooltip` shows its tip.
+  Win32Label(HWND hwnd, const window::ControlLayout& layout, HWND tooltip)
+      : hwnd_(hwnd), layout_(&layout), tooltip_(tooltip), description_(Wide(layout.accessible_description)) {}
   void SetCaption(const std::u16string& text) override { SetWindowTextW(hwnd_, Wide(text).c_str()); }
   void SetBackColor(std::uint32_t bgr) override {
     colour_ = Colour(bgr);
@@ -102,6 +122,13 @@ class Win32Label : public window::Label {
     InvalidateRect(hwnd_, nullptr, TRUE);
   }
   void SetVisible(bool visible) override { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+  void SetReason(const std::u16string& reason) override {
+    SetTip(tooltip_, GetParent(hwnd_), hwnd_, reason.empty() ? layout_->tooltip : reason);
+    description_ = Wide(reason.empty() ? layout_->accessible_description : reason);
+    NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
+  }
+  // What a screen reader gives as its description.
+  const std::wstring& Description() const { return description_; }
 
   // Colours the label's device context; null where the label keeps the
   // window's colour. Its text is in a colour that reads on its own; under a
@@ -120,6 +147,9 @@ class Win32Label : public window::Label {
 
  private:
   HWND hwnd_;
+  const window::ControlLayout* layout_;
+  HWND tooltip_;
+  std::wstring description_;
   std::optional<COLORREF> colour_;
   COLORREF text_ = 0;
   GdiObject<HBRUSH> brush_;
@@ -232,6 +262,8 @@ void Win32Window::CreateControls(HINSTANCE instance) {
   for (const window::ControlLayout& c : window::kControls) order.push_back(&c);
   std::sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->tab_index < b->tab_index; });
 
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
   controls_.reserve(order.size());
   for (const window::ControlLayout* c : order) {
     const wchar_t* window_class = L"STATIC";
@@ -263,7 +295,7 @@ void Win32Window::CreateControls(HINSTANCE instance) {
     if (hwnd == nullptr) throw std::runtime_error("cannot create control " + std::string(c->name));
     switch (c->kind) {
       case window::Kind::Label: {
-        Win32Label label(hwnd);
+        Win32Label label(hwnd, *c, tooltip_);
         if (c->background != window::kDefaultColour) label.SetBackColor(static_cast<std::uint32_t>(c->background));
         controls_.push_back(Placed{c, hwnd, std::move(label)});
         break;
@@ -279,20 +311,7 @@ void Win32Window::CreateControls(HINSTANCE instance) {
         break;
     }
     SetWindowSubclass(hwnd, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-  }
-
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
-  for (const Placed& p : controls_) {
-    if (p.layout->tooltip.empty() || tooltip_ == nullptr) continue;
-    std::wstring tip = Wide(p.layout->tooltip);
-    TOOLINFOW info{};
-    info.cbSize = sizeof(info);
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    info.hwnd = window_;
-    info.uId = reinterpret_cast<UINT_PTR>(p.hwnd);
-    info.lpszText = tip.data();
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    SetTip(tooltip_, window_, hwnd, c->tooltip);
   }
 }
 
@@ -308,6 +327,7 @@ void Win32Window::Scale(unsigned dpi) {
     SendMessageW(p.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->second.get()), TRUE);
   }
   fonts_ = std::move(fonts);  // the fonts of the old size go
+  if (tooltip_ != nullptr) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTipWidth, dpi));
 }
 
 void Win32Window::Show(int show_command) {
@@ -431,14 +451,17 @@ LRESULT Win32Window::HandleControl(const Placed& control, UINT message, WPARAM w
   const window::Event raises = control.layout->raises;
   const bool raising_list = control.layout->kind == window::Kind::ListBox && raises != window::Event::None;
   switch (message) {
-    case WM_GETOBJECT:
-      if (static_cast<LONG>(lparam) == OBJID_CLIENT &&
-          !(control.layout->accessible_name.empty() && control.layout->accessible_description.empty())) {
-        if (LRESULT named = NamedClientObject(hwnd, wparam, Wide(control.layout->accessible_name),
-                                              Wide(control.layout->accessible_description)))
-          return named;
-      }
+    case WM_GETOBJECT: {
+      if (static_cast<LONG>(lparam) != OBJID_CLIENT) break;
+      // A label's description follows its reason.
+      const auto* label = std::get_if<Win32Label>(&control.control);
+      const std::wstring description =
+          label != nullptr ? label->Description() : Wide(control.layout->accessible_description);
+      if (control.layout->accessible_name.empty() && description.empty()) break;
+      if (LRESULT named = NamedClientObject(hwnd, wparam, Wide(control.layout->accessible_name), description))
+        return named;
       break;
+    }
     case WM_LBUTTONDBLCLK:
       if (!raising_list) break;
       {

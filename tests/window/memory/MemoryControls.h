@@ -19,9 +19,11 @@ struct MemoryLabel : window::Label {
   std::u16string caption;
   std::int64_t background = window::kDefaultColour;
   bool visible = true;
+  std::u16string reason;
   void SetCaption(const std::u16string& text) override { caption = text; }
   void SetBackColor(std::uint32_t bgr) override { background = bgr; }
   void SetVisible(bool v) override { visible = v; }
+  void SetReason(const std::u16string& r) override { reason = r; }
 };
 
 struct MemoryButton : window::CommandButton {
