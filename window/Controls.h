@@ -18,7 +18,9 @@ class Label {
   // Why the label reads as it does, in a sentence: its tooltip and what a
   // screen reader gives as its description. An empty reason takes it away:
   // the label has its own tooltip and description from the layout again
-  // (the verdict's labels have no tooltip of their own).
+  // (the verdict's labels have no tooltip of their own). Set after the
+  // caption: a label that announces its changes (ControlLayout::announces)
+  // announces its caption then.
   virtual void SetReason(const std::u16string& reason) = 0;
 };
 

@@ -34,6 +34,10 @@ struct ControlLayout {
   // lists), and what it adds on request.
   std::u16string_view accessible_name = u"";
   std::u16string_view accessible_description = u"";
+  // A label whose new caption a screen reader reads out without the focus
+  // going there, once the caption and its reason are set (a polite live
+  // region where the toolkit has them).
+  bool announces = false;
   Event raises = Event::None;  // what a user's click or double-click on it does
 };
 
@@ -87,7 +91,7 @@ inline constexpr std::array<ControlLayout, 11> kControls{{
     {.kind = Kind::Label, .name = "lblResult",
      .left = 300, .top = 7200, .width = 4185, .height = 315, .tab_index = 7,
      .points = 12, .background = kWhite,
-     .accessible_description = u"Test result"},
+     .accessible_description = u"Test result", .announces = true},
     {.kind = Kind::CheckBox, .name = "chkShowTech", .text = u"Show technical info",
      .left = 5460, .top = 210, .width = 3405, .height = 255, .tab_index = 10,
      .raises = Event::ShowTechClick},

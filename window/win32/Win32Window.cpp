@@ -9,6 +9,7 @@
 
 #include "Contrast.h"
 #include "Events.h"
+#include "LiveRegions.h"
 #include "NamedAccessible.h"
 
 namespace {
@@ -126,6 +127,7 @@ class Win32Label : public window::Label {
     SetTip(tooltip_, GetParent(hwnd_), hwnd_, reason.empty() ? layout_->tooltip : reason);
     description_ = Wide(reason.empty() ? layout_->accessible_description : reason);
     NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
+    if (layout_->announces) LiveRegions::Changed(hwnd_);
   }
   // What a screen reader gives as its description.
   const std::wstring& Description() const { return description_; }
@@ -235,6 +237,7 @@ Win32Window::Win32Window(printing::PrinterServices& services, HINSTANCE instance
   }
 
   high_contrast_ = HighContrastOn();
+  live_regions_ = std::make_unique<LiveRegions>();
   window_ = CreateWindowExW(0, kClassName, Wide(window::kForm.caption).c_str(), kStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
   if (window_ == nullptr) throw std::runtime_error("cannot create the window");
@@ -312,6 +315,7 @@ void Win32Window::CreateControls(HINSTANCE instance) {
     }
     SetWindowSubclass(hwnd, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     SetTip(tooltip_, window_, hwnd, c->tooltip);
+    if (c->announces) live_regions_->Mark(hwnd);
   }
 }
 
@@ -428,6 +432,7 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_DESTROY:
+      live_regions_->Clear();  // while the controls are there
       // Closing the window ends the program.
       if (!closing_by_owner_) PostQuitMessage(0);
       return 0;

@@ -13,6 +13,8 @@
 #include "PrinterServices.h"
 #include "GdiObject.h"  // last: it brings in <windows.h>
 
+class LiveRegions;
+
 class Win32Window : private window::Controls {
  public:
   // Creates the window, hidden, with its controls, and loads it.
@@ -71,5 +73,6 @@ class Win32Window : private window::Controls {
   bool high_contrast_ = false;  // the user's scheme is a high-contrast one
   std::vector<Placed> controls_;
   std::map<double, GdiObject<HFONT>> fonts_;  // by point size; 0: the system's message font
+  std::unique_ptr<LiveRegions> live_regions_;  // the labels that announce their changes
   std::unique_ptr<Form1> form_;
 };
