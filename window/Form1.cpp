@@ -72,18 +72,21 @@ void Form1::chkShowTech_Click() {
 void Form1::cmdTest_Click() {
   controls_.LabelNamed("lblResult").SetCaption(u"");
   std::u16string code;
+  std::u16string reason;
   try {
     code = module1_.TestPrinter(selected_printer_);
+    reason = module1_.Reason();
   } catch (const std::exception& e) {
     // No result code: the test failed on the way. Say so where a developer
-    // looks, and show the user that the printer could not be read.
+    // looks, and show the user that the printer could not be read, and why.
     Report("the test of printer \"" + printing::Utf16ToUtf8(selected_printer_) + "\" failed: " + e.what());
     code = u"PROBLEM";
+    reason = u"The printer could not be read: " + printing::Utf8ToUtf16(e.what()) + u".";
   }
-  ShowResult(code);
+  ShowResult(code, reason);
 }
 
-void Form1::ShowResult(const std::u16string& code) {
+void Form1::ShowResult(const std::u16string& code, const std::u16string& reason) {
   struct Row {
     std::u16string_view code;
     std::u16string_view caption;
@@ -99,10 +102,13 @@ void Form1::ShowResult(const std::u16string& code) {
   };
   Label& result = controls_.LabelNamed("lblResult");
   Label& explanation = controls_.LabelNamed("lblLongResult");
+  // The verdict's reason is set last: the verdict is announced then.
   if (code.empty()) {
     result.SetCaption(u"not checked");
     result.SetBackColor(kLightYellow);
     explanation.SetVisible(false);
+    explanation.SetReason(u"");
+    result.SetReason(u"");
     return;
   }
   for (const Row& row : rows) {
@@ -111,6 +117,8 @@ void Form1::ShowResult(const std::u16string& code) {
     result.SetBackColor(row.colour);
     explanation.SetVisible(true);
     explanation.SetCaption(std::u16string(row.explanation));
+    explanation.SetReason(reason);
+    result.SetReason(reason);
     return;
   }
 }

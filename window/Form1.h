@@ -31,7 +31,9 @@ class Form1 : public probe::TechnicalView {
 
  private:
   void ShowSelectedPrinter();
-  void ShowResult(const std::u16string& code);
+  // The verdict of result `code` and why it was given; an empty code shows
+  // "not checked", with no reason.
+  void ShowResult(const std::u16string& code, const std::u16string& reason = u"");
 
   window::Controls& controls_;
   printing::PrinterServices& services_;

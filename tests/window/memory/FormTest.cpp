@@ -195,7 +195,7 @@ TEST_F(FormTest, ATestFillsTheTechnicalViewEvenWhileHidden) {
   EXPECT_EQ(Label("lblResult").caption, u"Printer Ready");
 }
 
-TEST_F(FormTest, AFailingTestShowsAProblemReportsItAndTheWindowGoesOn) {
+TEST_F(FormTest, AFailingTestShowsAProblemAndWhyReportsItAndTheWindowGoesOn) {
   printers.Add(u"Office");
   w.LoadPrinters();
   ASSERT_TRUE(w.Choose(u"Office"));
@@ -211,10 +211,17 @@ TEST_F(FormTest, AFailingTestShowsAProblemReportsItAndTheWindowGoesOn) {
   EXPECT_EQ(Label("lblResult").caption, u"Printer Not available");
   EXPECT_EQ(Label("lblLongResult").caption, u"Printer found but problem trying to access driver");
   EXPECT_EQ(printers.OpenHandleCount(), 0u);
+  // Both labels give why, until another choice; after a test that works, the probe's reason.
+  const std::u16string why = u"The printer could not be read: spooler went away.";
+  EXPECT_EQ(Label("lblResult").reason + u"|" + Label("lblLongResult").reason, why + u"|" + why);
+  ASSERT_TRUE(w.Choose(u"Office"));
+  EXPECT_EQ(Label("lblResult").reason + Label("lblLongResult").reason, u"");
 
   printers.Fault = nullptr;
   w.Test();
   EXPECT_EQ(Label("lblResult").caption, u"Printer Ready");
+  const std::u16string& probed = w.form.Probe().Reason();
+  EXPECT_EQ(Label("lblResult").reason + u"|" + Label("lblLongResult").reason, probed + u"|" + probed);
 }
 
 }  // namespace

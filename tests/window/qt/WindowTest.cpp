@@ -100,6 +100,11 @@ class WindowTest : public ::testing::Test {
     return static_cast<std::uint32_t>(c.red() | c.green() << 8 | c.blue() << 16);
   }
   QColor Background(const char* name) { return Label(name)->palette().color(QPalette::Window); }
+  // The description of a verdict's label: the last test's reason, or its own.
+  QString Reasoned(const char* own) {
+    const std::u16string& reason = window->Form().Probe().Reason();
+    return reason.empty() ? own : QString::fromStdU16String(reason);
+  }
   QString Text(const char* name) { return Label(name)->text(); }
 
   printing::MemoryPrinters printers;
@@ -329,8 +334,8 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
       {"lblPrinterName", QAccessible::StaticText, "Office", "Selected printer"},
       {"cmdTest", QAccessible::Button, "Test Printer", ""},
       {"lblLongResult", QAccessible::StaticText, "Printer driver found and accessed OK",
-       "Explanation of the test result"},
-      {"lblResult", QAccessible::StaticText, "Printer Ready", "Test result"},
+       Reasoned("Explanation of the test result")},
+      {"lblResult", QAccessible::StaticText, "Printer Ready", Reasoned("Test result")},
       {"chkShowTech", QAccessible::CheckBox, "Show technical info", ""},
       {"List1", QAccessible::List, "Technical information", ""},
       {"Label1", QAccessible::StaticText, "0101001000100", "Attribute bits"},
@@ -358,6 +363,21 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
   Test();
   EXPECT_EQ(QAccessible::queryAccessibleInterface(Label("lblResult"))->text(QAccessible::Name).toStdString(),
             "Printer Not Ready (at this time)");
+
+  // A failure's reason is the tooltip and description of the verdict's labels, until another choice.
+  printers.Fault = [](const std::string& call) {
+    if (call == "GetPrinterA") throw std::runtime_error("spooler went away");
+  };
+  for (const QString reason : {"The printer could not be read: spooler went away.", ""}) {
+    const windowtest::CapturedErrors reported;
+    reason.isEmpty() ? Choose("Office") : Test();
+    for (const auto& [name, own] : {std::pair{"lblResult", "Test result"},
+                                    std::pair{"lblLongResult", "Explanation of the test result"}}) {
+      EXPECT_EQ(Label(name)->toolTip().toStdString(), reason.toStdString()) << name;
+      const QString description = QAccessible::queryAccessibleInterface(Label(name))->text(QAccessible::Description);
+      EXPECT_EQ(description.toStdString(), (reason.isEmpty() ? own : reason).toStdString()) << name;
+    }
+  }
 }
 
 TEST_F(WindowTest, ThePointerShowsBusyWhileATestRunsAndIsRestoredAfterIt) {

@@ -66,6 +66,14 @@ class WindowTextColour {
   DWORD saved_size_ = sizeof(saved_);
 };
 
+// The live-region events of the process for a control itself, with its caption then.
+std::vector<std::pair<HWND, std::wstring>> announced;
+void CALLBACK Announced(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+  wchar_t caption[128] = L"";
+  GetWindowTextW(hwnd, caption, 128);
+  if (object == OBJID_CLIENT && child == CHILDID_SELF) announced.emplace_back(hwnd, caption);
+}
+
 class Win32WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -182,8 +190,9 @@ class Win32WindowTest : public ::testing::Test {
     const Picture p = Grab(name);
     return p.At(p.width - 3, p.height - 3);
   }
-  // What a screen reader is told the control is called.
-  std::wstring AccessibleName(const char* name) {
+  // What a screen reader is told of the control: by `get`, what it is called.
+  std::wstring AccessibleText(const char* name, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*) =
+                                                    &IAccessible::get_accName) {
     IAccessible* object = nullptr;
     if (FAILED(AccessibleObjectFromWindow(Control(name), OBJID_CLIENT, __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&object))))
@@ -192,11 +201,23 @@ class Win32WindowTest : public ::testing::Test {
     self.vt = VT_I4;
     self.lVal = CHILDID_SELF;
     BSTR text = nullptr;
-    std::wstring out = L"(no name)";
-    if (object->get_accName(self, &text) == S_OK && text != nullptr) out = text;
+    std::wstring out = L"(none)";
+    if ((object->*get)(self, &text) == S_OK && text != nullptr) out = text;
     SysFreeString(text);
     object->Release();
     return out;
+  }
+  // The control's tip, as its tooltip shows it; empty if it has none.
+  std::wstring Tip(const char* name) {
+    wchar_t tip[256] = L"";
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = w->Handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(Control(name));
+    if (!SendMessageW(w->Tooltip(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) return L"";
+    tool.lpszText = tip;
+    SendMessageW(w->Tooltip(), TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+    return tip;
   }
 
   printing::MemoryPrinters memory;
@@ -267,14 +288,7 @@ TEST_F(Win32WindowTest, ControlsStandWhereTheLayoutPutsThemAt96Dpi) {
   EXPECT_EQ(list.bottom, 388);
 
   // The tooltip of the list's heading.
-  wchar_t tip[128] = L"";
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof(tool);
-  tool.hwnd = w->Handle();
-  tool.uId = reinterpret_cast<UINT_PTR>(Control("lbl4Select"));
-  tool.lpszText = tip;
-  SendMessageW(w->Tooltip(), TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&tool));
-  EXPECT_STREQ(tip, L"These printers are currently connected to your computer");
+  EXPECT_EQ(Tip("lbl4Select"), L"These printers are currently connected to your computer");
 }
 
 TEST_F(Win32WindowTest, LabelsAreDrawnInTheirColours) {
@@ -468,8 +482,34 @@ TEST_F(Win32WindowTest, EnterInThePrinterListChoosesTheHighlightedEntry) {
 }
 
 TEST_F(Win32WindowTest, AScreenReaderNamesTheTwoLists) {
-  EXPECT_EQ(AccessibleName("lstPrinters"), L"Available printers");
-  EXPECT_EQ(AccessibleName("List1"), L"Technical information");
+  EXPECT_EQ(AccessibleText("lstPrinters"), L"Available printers");
+  EXPECT_EQ(AccessibleText("List1"), L"Technical information");
+}
+
+TEST_F(Win32WindowTest, AVerdictIsAnnouncedWithItsReasonAsTipAndDescriptionUntilAnotherChoice) {
+  memory.Add(u"Office");
+  Click("cmdLoadPrinters");
+  Choose(L"Office");
+  memory.Fault = [](const std::string& call) {
+    if (call == "GetPrinterA") throw std::runtime_error("spooler went away");
+  };
+  const std::unique_ptr<std::remove_pointer_t<HWINEVENTHOOK>, decltype(&UnhookWinEvent)> hook(
+      SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr, Announced,
+                      GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT),
+      UnhookWinEvent);
+  ASSERT_NE(hook, nullptr);
+  for (const std::wstring reason : {L"The printer could not be read: spooler went away.", L""}) {
+    const windowtest::CapturedErrors reported;
+    reason.empty() ? Choose(L"Office") : Click("cmdTest");
+    for (const auto& [name, own] : {std::pair{"lblResult", L"Test result"},
+                                    std::pair{"lblLongResult", L"Explanation of the test result"}}) {
+      EXPECT_EQ(Tip(name), reason) << name;
+      EXPECT_EQ(AccessibleText(name, &IAccessible::get_accDescription), reason.empty() ? own : reason) << name;
+    }
+    // Announced once, as it now reads.
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+    EXPECT_EQ(std::exchange(announced, {}), (decltype(announced){{Control("lblResult"), Text("lblResult")}}));
+  }
 }
 
 // Against the spooler.
