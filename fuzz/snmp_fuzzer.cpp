@@ -1,6 +1,8 @@
-// The reader of SNMP answers over bytes that no agent sent, and the GET
-// request over any community and OIDs: the same input stands for both.
+// The reader of SNMP answers over bytes that no agent sent, with what a
+// printer says through the Host Resources MIB, and the GET request over any
+// community and OIDs: the same input stands for both.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -78,6 +80,40 @@ void CheckValue(const SnmpBinding& binding) {
   Check(binding.Exception() == (binding.tag >= 0x80 && binding.tag <= 0x82), "an exception of another tag");
 }
 
+// What the printer at `index` says in `message`, against the message itself.
+void CheckHostPrinter(const SnmpAnswer& message, int index) {
+  const std::optional<printing::HostPrinterStatus> word =
+      printing::ReadHostPrinterStatus(message, message.request_id, message.community, index);
+  const std::vector<std::string> oids = printing::HostPrinterOids(index);
+  Check(oids.size() == 4, "not four objects for a printer");
+  // The first binding of each object, if any.
+  const SnmpBinding* found[4] = {};
+  for (std::size_t i = 0; i < 4; ++i)
+    for (auto at = message.bindings.rbegin(); at != message.bindings.rend(); ++at)
+      if (at->oid == oids[i]) found[i] = &*at;
+  const bool printer = found[0] && found[0]->tag == printing::kSnmpObjectId &&
+                       found[0]->ObjectId() == std::string(printing::kHrDevicePrinter);
+  const bool exception = std::any_of(std::begin(found), std::end(found), [](const SnmpBinding* b) {
+    return b && b->tag >= 0x80 && b->tag <= 0x82;
+  });
+  Check(word.has_value() == (message.pdu == printing::kSnmpGetResponse && message.error_status == 0 && printer &&
+                             !exception),
+        "a printer's word against its answer");
+  if (!word) return;
+  Check(word->device_status == (found[1] ? found[1]->Integer().value_or(0) : 0) &&
+            word->printer_status == (found[2] ? found[2]->Integer().value_or(0) : 0),
+        "statuses other than the answer's");
+  std::uint16_t errors = 0;
+  if (found[3] && found[3]->tag == printing::kSnmpOctetString)
+    for (std::size_t byte = 0; byte < std::min<std::size_t>(2, found[3]->value.size()); ++byte)
+      for (int bit = 0; bit < 8; ++bit)  // the most significant first
+        if (found[3]->value[byte] & (0x80 >> bit)) errors = static_cast<std::uint16_t>(errors | 1u << (byte * 8 + bit));
+  Check(word->errors == errors, "error bits other than the answer's");
+  Check(!printing::ReadHostPrinterStatus(message, message.request_id ^ 1, message.community, index) &&
+            !printing::ReadHostPrinterStatus(message, message.request_id, message.community + "x", index),
+        "a printer's word for another request");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -110,6 +146,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::equal(oids.begin(), oids.end(), asked->bindings.begin(),
                            [](const std::string& oid, const SnmpBinding& b) { return b.oid == oid; }),
             "an OID read that a request does not carry");
+    }
+    // The printer at index 1, and at each index of an hrDeviceType read.
+    CheckHostPrinter(*message, 1);
+    const std::string type = std::string(printing::kHrDeviceType) + ".";
+    for (const SnmpBinding& binding : message->bindings) {
+      if (binding.oid.rfind(type, 0) != 0 || binding.oid.size() - type.size() > 10) continue;
+      const long long index = std::stoll(binding.oid.substr(type.size()));  // digits and dots, the first digits
+      if (index >= 1 && index <= INT_MAX && binding.oid.find('.', type.size()) == std::string::npos)
+        CheckHostPrinter(*message, static_cast<int>(index));
     }
   }
 

@@ -266,4 +266,36 @@ std::optional<std::string_view> HpSnmpCommunity(std::string_view device_uri) {
   return kCommunities[port];
 }
 
+std::vector<std::string> HostPrinterOids(int index) {
+  if (index < 1) return {};
+  const std::string n = "." + std::to_string(index);
+  return {std::string(kHrDeviceType) + n, std::string(kHrDeviceStatus) + n, std::string(kHrPrinterStatus) + n,
+          std::string(kHrPrinterDetectedErrorState) + n};
+}
+
+std::optional<HostPrinterStatus> ReadHostPrinterStatus(const SnmpAnswer& answer, std::int32_t request_id,
+                                                       std::string_view community, int index) {
+  const std::vector<std::string> oids = HostPrinterOids(index);
+  if (oids.empty() || answer.pdu != kSnmpGetResponse || answer.request_id != request_id ||
+      answer.community != community || answer.error_status != kSnmpNoError)
+    return std::nullopt;
+  std::array<const SnmpBinding*, 4> found{};
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    found[i] = answer.Find(oids[i]);
+    if (found[i] != nullptr && found[i]->Exception()) return std::nullopt;
+  }
+  const auto& [type, device, printer, errors] = found;
+  if (type == nullptr || type->ObjectId() != kHrDevicePrinter) return std::nullopt;
+  HostPrinterStatus status;
+  if (device != nullptr) status.device_status = device->Integer().value_or(0);
+  if (printer != nullptr) status.printer_status = printer->Integer().value_or(0);
+  if (const std::optional<std::string> bits = errors != nullptr ? errors->OctetString() : std::nullopt) {
+    // Bit k is bit 7 - k % 8 of byte k / 8.
+    for (std::size_t k = 0; k < 16 && k / 8 < bits->size(); ++k)
+      if (static_cast<std::uint8_t>((*bits)[k / 8]) >> (7 - k % 8) & 1)
+        status.errors |= static_cast<std::uint16_t>(1u << k);
+  }
+  return status;
+}
+
 }  // namespace printing

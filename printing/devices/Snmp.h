@@ -1,7 +1,9 @@
 // The one SNMP exchange the printer layer has with a device: an SNMPv1
 // GetRequest for a few objects, and the reading of its GetResponse, in BER of
 // our own (no SNMP library is needed for one GET). Both are bounded in size;
-// the reader takes any bytes at all and never reads outside them.
+// the reader takes any bytes at all and never reads outside them. On top of
+// them, the reading of what a printer says of itself through the Host
+// Resources MIB (RFC 2790).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -114,5 +116,68 @@ std::optional<SnmpAnswer> ReadSnmpMessage(const std::uint8_t* bytes, std::size_t
 // asks once more with kHpFallbackCommunity, the default of older HP printers.
 std::optional<std::string_view> HpSnmpCommunity(std::string_view device_uri);
 inline constexpr std::string_view kHpFallbackCommunity = "public.1";
+
+// What keeps a printer from printing, as the Host Resources MIB says it
+// (RFC 2790), of the device at index N of the agent's hrDeviceTable.
+inline constexpr std::string_view kHrDeviceType = "1.3.6.1.2.1.25.3.2.1.2";    // .N, an OID
+inline constexpr std::string_view kHrDeviceStatus = "1.3.6.1.2.1.25.3.2.1.5";  // .N, INTEGER
+inline constexpr std::string_view kHrPrinterStatus = "1.3.6.1.2.1.25.3.5.1.1";  // .N, INTEGER
+inline constexpr std::string_view kHrPrinterDetectedErrorState = "1.3.6.1.2.1.25.3.5.1.2";  // .N, OCTET STRING
+// The hrDeviceType of a printer.
+inline constexpr std::string_view kHrDevicePrinter = "1.3.6.1.2.1.25.3.1.5";
+
+// hrDeviceStatus
+inline constexpr std::int32_t kHrDeviceUnknown = 1;
+inline constexpr std::int32_t kHrDeviceRunning = 2;
+inline constexpr std::int32_t kHrDeviceWarning = 3;
+inline constexpr std::int32_t kHrDeviceTesting = 4;
+inline constexpr std::int32_t kHrDeviceDown = 5;
+// hrPrinterStatus
+inline constexpr std::int32_t kHrPrinterOther = 1;
+inline constexpr std::int32_t kHrPrinterUnknown = 2;
+inline constexpr std::int32_t kHrPrinterIdle = 3;
+inline constexpr std::int32_t kHrPrinterPrinting = 4;
+inline constexpr std::int32_t kHrPrinterWarmup = 5;
+// hrPrinterDetectedErrorState: bit k of the MIB (bit 0 the most significant
+// of the first byte) is 1 << k here.
+inline constexpr std::uint16_t kHrLowPaper = 1 << 0;
+inline constexpr std::uint16_t kHrNoPaper = 1 << 1;
+inline constexpr std::uint16_t kHrLowToner = 1 << 2;
+inline constexpr std::uint16_t kHrNoToner = 1 << 3;
+inline constexpr std::uint16_t kHrDoorOpen = 1 << 4;
+inline constexpr std::uint16_t kHrJammed = 1 << 5;
+inline constexpr std::uint16_t kHrOffline = 1 << 6;
+inline constexpr std::uint16_t kHrServiceRequested = 1 << 7;
+inline constexpr std::uint16_t kHrInputTrayMissing = 1 << 8;
+inline constexpr std::uint16_t kHrOutputTrayMissing = 1 << 9;
+inline constexpr std::uint16_t kHrMarkerSupplyMissing = 1 << 10;
+inline constexpr std::uint16_t kHrOutputNearFull = 1 << 11;
+inline constexpr std::uint16_t kHrOutputFull = 1 << 12;
+inline constexpr std::uint16_t kHrInputTrayEmpty = 1 << 13;
+inline constexpr std::uint16_t kHrOverduePreventMaint = 1 << 14;
+
+struct HostPrinterStatus {
+  std::int32_t device_status = 0;   // kHrDeviceRunning, ...; 0 when not said
+  std::int32_t printer_status = 0;  // kHrPrinterIdle, ...; 0 when not said
+  std::uint16_t errors = 0;         // kHrOffline | ...; 0 when not said
+  bool operator==(const HostPrinterStatus&) const = default;
+};
+
+// The OIDs to ask for the printer at `index` (1 and up), in this order:
+// hrDeviceType, hrDeviceStatus, hrPrinterStatus, hrPrinterDetectedErrorState.
+// None for an index below 1.
+std::vector<std::string> HostPrinterOids(int index);
+
+// What the printer at `index` says of itself in `answer` to the GetRequest of
+// HostPrinterOids(index) with `request_id` in `community`, or nothing: nothing
+// unless the answer is a GetResponse to that request id in that community,
+// its error-status noError, and its hrDeviceType.N is kHrDevicePrinter.
+// An exception value (noSuchObject, ...) for any of the four objects is
+// nothing too, as noSuchName would be from an SNMPv1 agent. A status missing
+// from the answer, or not an INTEGER, is 0; so are the error bits when
+// missing or not an OCTET STRING. The error bits are the first 16 of their
+// string (agents send one byte or two); later ones are not read.
+std::optional<HostPrinterStatus> ReadHostPrinterStatus(const SnmpAnswer& answer, std::int32_t request_id,
+                                                       std::string_view community, int index);
 
 }  // namespace printing

@@ -15,6 +15,7 @@
 using namespace printing;
 using namespace printing::testing;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 namespace {
 
@@ -85,9 +86,7 @@ TEST(Snmp, TheRequestIsWhatSnmpgetSends) {
   // Captured on loopback from net-snmp 5.9.3 (snmpget -v1 -c COMMUNITY HOST
   // OID...), or seen with its -d.
   const std::string hp(kHpDeviceIdOid);
-  const std::string hr = "1.3.6.1.2.1.25.3.";
-  const std::vector<std::string> at_1 = {hr + "2.1.2.1", hr + "2.1.5.1", hr + "5.1.1.1", hr + "5.1.2.1"},
-                                 at_200 = {hr + "2.1.2.200", hr + "2.1.5.200", hr + "5.1.1.200", hr + "5.1.2.200"};
+  const std::vector<std::string> at_1 = HostPrinterOids(1), at_200 = HostPrinterOids(200);
   struct Case {
     std::string community;
     std::vector<std::string> oids;
@@ -288,7 +287,7 @@ TEST(Snmp, EveryBindingIsReadWithItsValueAsItCame) {
     std::optional<std::string> octets, oid;
   };
   const Case cases[] = {
-      {Hex("06 09 2b 06 01 02 01 19 03 01 05"), no, no, "1.3.6.1.2.1.25.3.1.5"},
+      {Hex("06 09 2b 06 01 02 01 19 03 01 05"), no, no, std::string(kHrDevicePrinter)},
       {Hex("02 01 05"), 5, no, no}, {Hex("02 04 80 00 00 00"), -0x7fffffff - 1, no, no},
       {Hex("02 05 00 80 00 00 00"), no, no, no}, {Hex("02 00"), no, no, no}, {Hex("41 01 05"), no, no, no},
       {Hex("04 02 02 40"), no, "\x02\x40", no}, {Hex("04 00"), no, "", no}, {Hex("05 00"), no, no, no},
@@ -379,6 +378,67 @@ TEST(Snmp, AnHpPrintersAgentOnLoopbackAnswers) {
   ASSERT_TRUE(error && error->bindings.size() == 1);
   EXPECT_EQ(std::tuple(error->request_id, error->error_status, error->error_index, error->bindings[0].tag),
             std::tuple(99, kSnmpGenErr, 1, kSnmpNull));
+}
+
+TEST(Snmp, APrinterSaysWhatKeepsItFromPrintingThroughTheHostResourcesMib) {
+  using W = HostPrinterStatus;
+  const std::vector<std::string> oids = HostPrinterOids(1);
+  // A printer at index 1 saying `device`, `printer` and the error bytes
+  // `bits`, with `more` objects (one of tag 0: lacking).
+  const auto agent = [&](std::int32_t device, std::int32_t printer, const std::string& bits, SnmpObjects more = {}) {
+    SnmpObjects objects = HostPrinterObjects(1, {device, printer});
+    objects[oids[3]] = SnmpString(bits);
+    for (const auto& [oid, value] : more) objects[oid] = value;
+    std::erase_if(objects, [](const auto& object) { return object.second.tag == 0; });
+    return SnmpAgentSetup{"public", objects};
+  };
+  const SnmpValue lacks, exception{kSnmpNoSuchInstance, {}};
+  const std::int32_t down = kHrDeviceDown, running = kHrDeviceRunning, warning = kHrDeviceWarning, other = 1;
+  struct Case {
+    const char* what;
+    SnmpAgentSetup agent;
+    std::optional<W> word;
+    std::string community = "public";  // the reader's
+    int index = 1;
+    std::vector<std::string> asked = {};  // none: HostPrinterOids(index)
+  };
+  const Case cases[] = {
+      {"idle", agent(running, kHrPrinterIdle, "\x00"s), W{running, kHrPrinterIdle, 0}},
+      {"printing", agent(running, kHrPrinterPrinting, "\x00\x00"s), W{running, kHrPrinterPrinting, 0}},
+      {"warming up", agent(warning, kHrPrinterWarmup, ""), W{warning, kHrPrinterWarmup, 0}},
+      {"offline", agent(down, other, "\x02"), W{down, other, kHrOffline}},
+      {"down without bits", agent(down, other, "\x00"s), W{down, other, 0}},
+      {"jammed", agent(down, other, "\x04"), W{down, other, kHrJammed}},
+      {"no paper", agent(down, other, "\x40\x00"s), W{down, other, kHrNoPaper}},
+      {"door open", agent(down, other, "\x08"), W{down, other, kHrDoorOpen}},
+      {"toner low", agent(warning, kHrPrinterIdle, "\x20"), W{warning, kHrPrinterIdle, kHrLowToner}},
+      {"16 bits of 3 bytes", agent(down, other, "\x81\x03\xff"), W{down, other, 0xc081}},
+      {"tray missing, service overdue", agent(down, other, "\x00\x82"s),
+       W{down, other, kHrInputTrayMissing | kHrOverduePreventMaint}},
+      {"no INTEGERs", agent(down, other, "\x02", {{oids[1], SnmpString("5")}, {oids[3], SnmpInteger(2)}}),
+       W{0, other, 0}},
+      {"objects not asked", agent(down, other, "\x02"), W{down, 0, 0}, "public", 1, {oids[0], oids[1]}},
+      {"an object missing", agent(down, other, "\x02", {{oids[2], lacks}}), std::nullopt},
+      {"hrDeviceType missing", agent(down, other, "\x02", {{oids[0], lacks}}), std::nullopt},
+      {"hrDeviceType not asked", agent(down, other, "\x02"), std::nullopt, "public", 1, {oids[1], oids[2], oids[3]}},
+      {"an exception", agent(down, other, "\x02", {{oids[3], exception}}), std::nullopt},
+      {"genErr", {"public", HostPrinterObjects(1, {}), kSnmpGenErr, 1}, std::nullopt},
+      {"another community", agent(down, other, "\x02"), std::nullopt, "public.1"},
+      {"another request-id", {"public", HostPrinterObjects(1, {}), 0, 0, 78}, std::nullopt},
+      {"a type that is no OID", agent(down, other, "\x02", {{oids[0], SnmpString(oids[0])}}), std::nullopt},
+      {"device 2 a disk", {"public", HostPrinterObjects(2, {}, "1.3.6.1.2.1.25.3.1.6")}, std::nullopt, "public", 2},
+      {"device 2 a printer", {"public", HostPrinterObjects(2, {4, 4, 0x4100})}, W{4, 4, 0x4100}, "public", 2},
+  };
+  for (const Case& c : cases) {
+    UdpPeer peer(SnmpAgent(c.agent));
+    const std::vector<std::string> asked = c.asked.empty() ? HostPrinterOids(c.index) : c.asked;
+    const std::optional<SnmpAnswer> answer = Ask(peer.Port(), SnmpGetRequest("public", asked, 77));
+    ASSERT_TRUE(answer) << c.what;
+    EXPECT_EQ(ReadHostPrinterStatus(*answer, 77, c.community, c.index), c.word) << c.what;
+  }
+  EXPECT_TRUE(HostPrinterOids(0).empty());
+  EXPECT_EQ(HostPrinterObjects(1, {.errors = kHrOffline})[oids[3]].content, Datagram{0x02});
+  EXPECT_EQ(HostPrinterObjects(1, {.errors = kHrOffline | kHrInputTrayMissing})[oids[3]].content, (Datagram{2, 0x80}));
 }
 
 }  // namespace

@@ -152,6 +152,18 @@ UdpPeer::Answer SnmpAgent(std::string community, std::string device_id) {
                     .objects = {{std::string(kHpDeviceIdOid), SnmpString(device_id)}}});
 }
 
+SnmpObjects HostPrinterObjects(int index, const HostPrinterStatus& status, const std::string& device_type) {
+  const std::vector<std::string> oids = HostPrinterOids(index);
+  // Bit k of the MIB is bit 7 - k % 8 of byte k / 8.
+  std::string bits(status.errors > 0xFF ? 2 : 1, '\0');
+  for (std::size_t k = 0; k < 16; ++k)
+    if (status.errors >> k & 1) bits[k / 8] = static_cast<char>(bits[k / 8] | 0x80 >> (k % 8));
+  return {{oids.at(0), SnmpObjectId(device_type)},
+          {oids.at(1), SnmpInteger(status.device_status)},
+          {oids.at(2), SnmpInteger(status.printer_status)},
+          {oids.at(3), SnmpString(bits)}};
+}
+
 UdpPeer::Answer BjnpResponder(std::string device_id) {
   return [device_id = std::move(device_id)](const Datagram& request) {
     std::optional<Datagram> none;

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "devices/Snmp.h"
+
 namespace printing::testing {
 
 using Datagram = std::vector<std::uint8_t>;
@@ -76,6 +78,15 @@ UdpPeer::Answer SnmpAgent(SnmpAgentSetup setup);
 // An HP printer's: its table holds the device ID (kHpDeviceIdOid) alone,
 // `device_id` ("MFG:HP;MDL:...;").
 UdpPeer::Answer SnmpAgent(std::string community, std::string device_id);
+
+// The four Host Resources objects (printing::HostPrinterOids) of a device at
+// `index` of the hrDeviceTable, of the hrDeviceType `device_type`, in the
+// state `status` says. The error bits go in one byte when none is beyond the
+// first 8, else in two. Tests erase what the agent should lack. For instance,
+// a printer at index 1 that is down with the offline bit:
+//   SnmpAgent({"public", HostPrinterObjects(1, {.device_status = kHrDeviceDown, .errors = kHrOffline})})
+SnmpObjects HostPrinterObjects(int index, const HostPrinterStatus& status,
+                               const std::string& device_type = std::string(kHrDevicePrinter));
 
 // A Canon printer's BJNP service: a printer's get-ID command gets the header
 // "BJNP", 0x81, 0x30, with the command's sequence number, and the payload
