@@ -1,6 +1,8 @@
-// The reader of SNMP answers over bytes that no agent sent, and the GET
-// request over any community and OID: the same input stands for both.
+// The reader of SNMP answers over bytes that no agent sent, with what a
+// printer says through the Host Resources MIB, and the GET request over any
+// community and OIDs: the same input stands for both.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,7 @@ namespace {
 using printing::ReadSnmpAnswer;
 using printing::ReadSnmpMessage;
 using printing::SnmpAnswer;
+using printing::SnmpBinding;
 
 void Check(bool ok, const char* what) {
   if (!ok) {
@@ -26,8 +29,11 @@ void Check(bool ok, const char* what) {
 
 bool Same(const SnmpAnswer& a, const SnmpAnswer& b) {
   return a.pdu == b.pdu && a.community == b.community && a.request_id == b.request_id &&
-         a.error_status == b.error_status && a.error_index == b.error_index && a.oid == b.oid &&
-         a.value_tag == b.value_tag && a.value == b.value;
+         a.error_status == b.error_status && a.error_index == b.error_index &&
+         std::equal(a.bindings.begin(), a.bindings.end(), b.bindings.begin(), b.bindings.end(),
+                    [](const SnmpBinding& x, const SnmpBinding& y) {
+                      return x.oid == y.oid && x.tag == y.tag && x.value == y.value;
+                    });
 }
 
 // `dotted` with each number in its shortest form, or nothing when it is no OID
@@ -54,6 +60,60 @@ std::optional<std::string> Canonical(std::string_view dotted) {
   return out;
 }
 
+// What a binding's helpers give, against its tag and bytes.
+void CheckValue(const SnmpBinding& binding) {
+  const std::vector<std::uint8_t>& v = binding.value;
+  const bool integer = binding.tag == printing::kSnmpInteger && !v.empty() && v.size() <= 4;
+  Check(binding.Integer().has_value() == integer, "an INTEGER read against its tag and size");
+  if (integer) {
+    std::int64_t value = static_cast<std::int8_t>(v[0]);
+    for (std::size_t i = 1; i < v.size(); ++i) value = value * 256 + v[i];
+    Check(*binding.Integer() == value, "an INTEGER of other bytes");
+  }
+  const std::optional<std::string> octets = binding.OctetString();
+  Check(octets.has_value() == (binding.tag == printing::kSnmpOctetString) &&
+            (!octets || std::equal(octets->begin(), octets->end(), v.begin(), v.end(),
+                                   [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; })),
+        "an OCTET STRING of another tag or other bytes");
+  const std::optional<std::string> oid = binding.ObjectId();
+  Check(!oid || (binding.tag == printing::kSnmpObjectId && Canonical(*oid) == *oid), "an OID value of another tag");
+  Check(binding.Exception() == (binding.tag >= 0x80 && binding.tag <= 0x82), "an exception of another tag");
+}
+
+// What the printer at `index` says in `message`, against the message itself.
+void CheckHostPrinter(const SnmpAnswer& message, int index) {
+  const std::optional<printing::HostPrinterStatus> word =
+      printing::ReadHostPrinterStatus(message, message.request_id, message.community, index);
+  const std::vector<std::string> oids = printing::HostPrinterOids(index);
+  Check(oids.size() == 4, "not four objects for a printer");
+  // The first binding of each object, if any.
+  const SnmpBinding* found[4] = {};
+  for (std::size_t i = 0; i < 4; ++i)
+    for (auto at = message.bindings.rbegin(); at != message.bindings.rend(); ++at)
+      if (at->oid == oids[i]) found[i] = &*at;
+  const bool printer = found[0] && found[0]->tag == printing::kSnmpObjectId &&
+                       found[0]->ObjectId() == std::string(printing::kHrDevicePrinter);
+  const bool exception = std::any_of(std::begin(found), std::end(found), [](const SnmpBinding* b) {
+    return b && b->tag >= 0x80 && b->tag <= 0x82;
+  });
+  Check(word.has_value() == (message.pdu == printing::kSnmpGetResponse && message.error_status == 0 && printer &&
+                             !exception),
+        "a printer's word against its answer");
+  if (!word) return;
+  Check(word->device_status == (found[1] ? found[1]->Integer().value_or(0) : 0) &&
+            word->printer_status == (found[2] ? found[2]->Integer().value_or(0) : 0),
+        "statuses other than the answer's");
+  std::uint16_t errors = 0;
+  if (found[3] && found[3]->tag == printing::kSnmpOctetString)
+    for (std::size_t byte = 0; byte < std::min<std::size_t>(2, found[3]->value.size()); ++byte)
+      for (int bit = 0; bit < 8; ++bit)  // the most significant first
+        if (found[3]->value[byte] & (0x80 >> bit)) errors = static_cast<std::uint16_t>(errors | 1u << (byte * 8 + bit));
+  Check(word->errors == errors, "error bits other than the answer's");
+  Check(!printing::ReadHostPrinterStatus(message, message.request_id ^ 1, message.community, index) &&
+            !printing::ReadHostPrinterStatus(message, message.request_id, message.community + "x", index),
+        "a printer's word for another request");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -63,40 +123,76 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "an answer is not the message of a GetResponse");
   if (message) {
     Check(size <= printing::kSnmpMaxMessage, "a message of impossible size");
-    Check(message->community.size() + message->value.size() < size, "parts longer than the message");
-    Check((message->value_tag == 0) == message->oid.empty(), "a value without OID, or an OID without value");
+    Check(message->bindings.size() <= printing::kSnmpMaxBindings, "more bindings than are read");
+    std::size_t parts = message->community.size();
+    for (const SnmpBinding& binding : message->bindings) {
+      parts += binding.value.size();
+      Check(binding.tag != 0 && !binding.oid.empty(), "a binding without OID or value");
+      CheckValue(binding);
+    }
+    Check(parts < size, "parts longer than the message");
     // What is read stays as it is read, with bytes after it too.
     std::vector<std::uint8_t> longer(data, data + size);
     longer.insert(longer.end(), {0x30, 0x00, 0xFF});
     const std::optional<SnmpAnswer> again = ReadSnmpMessage(longer.data(), longer.size());
     Check(longer.size() > printing::kSnmpMaxMessage || (again && Same(*message, *again)), "bytes after the message");
-    // Every OID read can be asked for, and is read back the same.
-    if (!message->oid.empty()) {
-      const std::vector<std::uint8_t> request = printing::SnmpGetRequest("public", message->oid, message->request_id);
+    // Every OID read can be asked for, all at once, and is read back the same.
+    if (!message->bindings.empty()) {
+      std::vector<std::string> oids;
+      for (const SnmpBinding& binding : message->bindings) oids.push_back(binding.oid);
+      const std::vector<std::uint8_t> request = printing::SnmpGetRequest("public", oids, message->request_id);
       const std::optional<SnmpAnswer> asked = ReadSnmpMessage(request.data(), request.size());
-      Check(asked && asked->oid == message->oid && asked->request_id == message->request_id,
+      Check(asked && asked->request_id == message->request_id && asked->bindings.size() == oids.size() &&
+                std::equal(oids.begin(), oids.end(), asked->bindings.begin(),
+                           [](const std::string& oid, const SnmpBinding& b) { return b.oid == oid; }),
             "an OID read that a request does not carry");
+    }
+    // The printer at index 1, and at each index of an hrDeviceType read.
+    CheckHostPrinter(*message, 1);
+    const std::string type = std::string(printing::kHrDeviceType) + ".";
+    for (const SnmpBinding& binding : message->bindings) {
+      if (binding.oid.rfind(type, 0) != 0 || binding.oid.size() - type.size() > 10) continue;
+      const long long index = std::stoll(binding.oid.substr(type.size()));  // digits and dots, the first digits
+      if (index >= 1 && index <= INT_MAX && binding.oid.find('.', type.size()) == std::string::npos)
+        CheckHostPrinter(*message, static_cast<int>(index));
     }
   }
 
   // The request: the first byte says how much of the rest is the community,
-  // the next four are the request-id, what is left is the OID.
+  // the next four are the request-id, what is left the OIDs, between spaces.
   if (size < 5) return 0;
   const std::size_t community_size = std::min<std::size_t>(data[0] * 2u, size - 5);
   const std::string_view community(reinterpret_cast<const char*>(data + 5), community_size);
   const std::int32_t request_id = static_cast<std::int32_t>(
       static_cast<std::uint32_t>(data[1]) << 24 | data[2] << 16 | data[3] << 8 | data[4]);
-  const std::string_view oid(reinterpret_cast<const char*>(data + 5 + community_size), size - 5 - community_size);
-  const std::vector<std::uint8_t> request = printing::SnmpGetRequest(community, oid, request_id);
-  const std::optional<std::string> canonical = Canonical(oid);
-  Check(request.empty() == (!canonical || community.size() > printing::kSnmpMaxCommunity),
-        "a request made or refused against its OID and community");
+  const std::string_view text(reinterpret_cast<const char*>(data + 5 + community_size), size - 5 - community_size);
+  std::vector<std::string> oids;
+  std::vector<std::optional<std::string>> canonical;
+  bool good = community.size() <= printing::kSnmpMaxCommunity;
+  for (std::size_t at = 0;;) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    oids.emplace_back(text.substr(at, end - at));
+    canonical.push_back(Canonical(oids.back()));
+    good = good && canonical.back();
+    if (end == text.size()) break;
+    at = end + 1;
+  }
+  good = good && oids.size() <= printing::kSnmpMaxBindings;
+  const std::vector<std::uint8_t> request = printing::SnmpGetRequest(community, oids, request_id);
+  Check(request.empty() == !good, "a request made or refused against its OIDs and community");
+  const std::vector<std::uint8_t> one = printing::SnmpGetRequest(community, text, request_id);
+  Check(one == (oids.size() == 1 ? request : std::vector<std::uint8_t>{}),
+        "one OID asked otherwise than in a list");
   if (request.empty()) return 0;
   const std::optional<SnmpAnswer> read = ReadSnmpMessage(request.data(), request.size());
   Check(read && read->pdu == printing::kSnmpGetRequest && read->community == community &&
             read->request_id == request_id && read->error_status == 0 && read->error_index == 0 &&
-            read->oid == *canonical && read->value_tag == printing::kSnmpNull && read->value.empty(),
+            read->bindings.size() == oids.size(),
         "the request does not read as what it asks");
+  for (std::size_t i = 0; i < oids.size(); ++i)
+    Check(read->bindings[i].oid == *canonical[i] && read->bindings[i].tag == printing::kSnmpNull &&
+              read->bindings[i].value.empty(),
+          "a binding of the request does not read as what it asks");
   Check(!ReadSnmpAnswer(request.data(), request.size()), "the request reads as an answer");
   return 0;
 }

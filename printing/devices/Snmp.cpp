@@ -114,11 +114,18 @@ class Ber {
 
   bool Integer(std::int32_t& out) {
     Ber content;
-    if (!Next(kSnmpInteger, content) || content.left_ == 0 || content.left_ > 4) return false;
-    std::uint32_t value = content.at_[0] & 0x80 ? 0xFFFFFFFF : 0;  // its sign
-    for (std::size_t i = 0; i < content.left_; ++i) value = value << 8 | content.at_[i];
-    out = static_cast<std::int32_t>(value);
-    return true;
+    if (!Next(kSnmpInteger, content)) return false;
+    const std::optional<std::int32_t> value = IntegerContent(content.at_, content.left_);
+    if (value) out = *value;
+    return value.has_value();
+  }
+
+  // An INTEGER's content of 1 to 4 bytes.
+  static std::optional<std::int32_t> IntegerContent(const std::uint8_t* bytes, std::size_t size) {
+    if (size == 0 || size > 4) return std::nullopt;
+    std::uint32_t value = bytes[0] & 0x80 ? 0xFFFFFFFF : 0;  // its sign
+    for (std::size_t i = 0; i < size; ++i) value = value << 8 | bytes[i];
+    return static_cast<std::int32_t>(value);
   }
 
  private:
@@ -154,17 +161,48 @@ std::optional<std::string> Dotted(const Ber& content) {
 
 }  // namespace
 
-std::vector<std::uint8_t> SnmpGetRequest(std::string_view community, std::string_view oid, std::int32_t request_id) {
-  const std::optional<std::vector<std::uint32_t>> arcs = Arcs(oid);
-  if (!arcs || community.size() > kSnmpMaxCommunity) return {};
-  std::vector<std::uint8_t> encoded;
-  PutSubidentifier(encoded, (*arcs)[0] * 40 + (*arcs)[1]);
-  for (std::size_t i = 2; i < arcs->size(); ++i) PutSubidentifier(encoded, (*arcs)[i]);
-
-  const std::vector<std::uint8_t> binding = Tlv(kSequence, Concatenated({Tlv(kSnmpObjectId, encoded), Tlv(kSnmpNull, {})}));
+std::vector<std::uint8_t> SnmpGetRequest(std::string_view community, const std::vector<std::string>& oids,
+                                         std::int32_t request_id) {
+  if (oids.empty() || oids.size() > kSnmpMaxBindings || community.size() > kSnmpMaxCommunity) return {};
+  std::vector<std::uint8_t> bindings;
+  for (const std::string& oid : oids) {
+    const std::optional<std::vector<std::uint32_t>> arcs = Arcs(oid);
+    if (!arcs) return {};
+    std::vector<std::uint8_t> encoded;
+    PutSubidentifier(encoded, (*arcs)[0] * 40 + (*arcs)[1]);
+    for (std::size_t i = 2; i < arcs->size(); ++i) PutSubidentifier(encoded, (*arcs)[i]);
+    const std::vector<std::uint8_t> binding =
+        Tlv(kSequence, Concatenated({Tlv(kSnmpObjectId, encoded), Tlv(kSnmpNull, {})}));
+    bindings.insert(bindings.end(), binding.begin(), binding.end());
+  }
   const std::vector<std::uint8_t> pdu = Tlv(
-      kSnmpGetRequest, Concatenated({Integer(request_id), Integer(0), Integer(0), Tlv(kSequence, binding)}));
+      kSnmpGetRequest, Concatenated({Integer(request_id), Integer(0), Integer(0), Tlv(kSequence, bindings)}));
   return Tlv(kSequence, Concatenated({Integer(0), Tlv(kSnmpOctetString, {community.begin(), community.end()}), pdu}));
+}
+
+std::vector<std::uint8_t> SnmpGetRequest(std::string_view community, std::string_view oid, std::int32_t request_id) {
+  return SnmpGetRequest(community, std::vector<std::string>{std::string(oid)}, request_id);
+}
+
+std::optional<std::int32_t> SnmpBinding::Integer() const {
+  if (tag != kSnmpInteger) return std::nullopt;
+  return Ber::IntegerContent(value.data(), value.size());
+}
+
+std::optional<std::string> SnmpBinding::OctetString() const {
+  if (tag != kSnmpOctetString) return std::nullopt;
+  return std::string(value.begin(), value.end());
+}
+
+std::optional<std::string> SnmpBinding::ObjectId() const {
+  if (tag != kSnmpObjectId) return std::nullopt;
+  return Dotted(Ber(value.data(), value.size()));
+}
+
+const SnmpBinding* SnmpAnswer::Find(std::string_view oid) const {
+  for (const SnmpBinding& binding : bindings)
+    if (binding.oid == oid) return &binding;
+  return nullptr;
 }
 
 std::optional<SnmpAnswer> ReadSnmpMessage(const std::uint8_t* bytes, std::size_t size) {
@@ -180,17 +218,19 @@ std::optional<SnmpAnswer> ReadSnmpMessage(const std::uint8_t* bytes, std::size_t
   if (!pdu.Integer(answer.request_id) || !pdu.Integer(answer.error_status) || !pdu.Integer(answer.error_index) ||
       !pdu.Next(kSequence, bindings) || !pdu.Empty())
     return std::nullopt;
-  // Each binding a whole element; only the first is read.
-  for (bool first = true; !bindings.Empty(); first = false) {
+  // Each binding an OID and one value of any tag, which is kept unread; one
+  // more than kSnmpMaxBindings refuses the message.
+  while (!bindings.Empty()) {
     Ber binding, oid, value;
-    if (!bindings.Next(kSequence, binding)) return std::nullopt;
-    if (!first) continue;
+    SnmpBinding read;
     std::optional<std::string> dotted;
-    if (!binding.Next(kSnmpObjectId, oid) || !(dotted = Dotted(oid)) || !binding.Element(answer.value_tag, value) ||
+    if (answer.bindings.size() == kSnmpMaxBindings || !bindings.Next(kSequence, binding) ||
+        !binding.Next(kSnmpObjectId, oid) || !(dotted = Dotted(oid)) || !binding.Element(read.tag, value) ||
         !binding.Empty())
       return std::nullopt;
-    answer.oid = std::move(*dotted);
-    answer.value.assign(value.Data(), value.Data() + value.Size());
+    read.oid = std::move(*dotted);
+    read.value.assign(value.Data(), value.Data() + value.Size());
+    answer.bindings.push_back(std::move(read));
   }
   return answer;
 }
@@ -224,6 +264,38 @@ std::optional<std::string_view> HpSnmpCommunity(std::string_view device_uri) {
   if (negative && port != 0) return std::nullopt;
   if (port >= std::size(kCommunities)) return std::nullopt;
   return kCommunities[port];
+}
+
+std::vector<std::string> HostPrinterOids(int index) {
+  if (index < 1) return {};
+  const std::string n = "." + std::to_string(index);
+  return {std::string(kHrDeviceType) + n, std::string(kHrDeviceStatus) + n, std::string(kHrPrinterStatus) + n,
+          std::string(kHrPrinterDetectedErrorState) + n};
+}
+
+std::optional<HostPrinterStatus> ReadHostPrinterStatus(const SnmpAnswer& answer, std::int32_t request_id,
+                                                       std::string_view community, int index) {
+  const std::vector<std::string> oids = HostPrinterOids(index);
+  if (oids.empty() || answer.pdu != kSnmpGetResponse || answer.request_id != request_id ||
+      answer.community != community || answer.error_status != kSnmpNoError)
+    return std::nullopt;
+  std::array<const SnmpBinding*, 4> found{};
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    found[i] = answer.Find(oids[i]);
+    if (found[i] != nullptr && found[i]->Exception()) return std::nullopt;
+  }
+  const auto& [type, device, printer, errors] = found;
+  if (type == nullptr || type->ObjectId() != kHrDevicePrinter) return std::nullopt;
+  HostPrinterStatus status;
+  if (device != nullptr) status.device_status = device->Integer().value_or(0);
+  if (printer != nullptr) status.printer_status = printer->Integer().value_or(0);
+  if (const std::optional<std::string> bits = errors != nullptr ? errors->OctetString() : std::nullopt) {
+    // Bit k is bit 7 - k % 8 of byte k / 8.
+    for (std::size_t k = 0; k < 16 && k / 8 < bits->size(); ++k)
+      if (static_cast<std::uint8_t>((*bits)[k / 8]) >> (7 - k % 8) & 1)
+        status.errors |= static_cast<std::uint16_t>(1u << k);
+  }
+  return status;
 }
 
 }  // namespace printing

@@ -6,13 +6,16 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "UdpPeer.h"
 #include "devices/Snmp.h"
 
 using namespace printing;
-using printing::testing::Datagram;
+using namespace printing::testing;
+using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 namespace {
 
@@ -72,33 +75,51 @@ Bytes Message(const Parts& p) {
   return T(0x30, p.version + p.community + T(p.pdu, p.request_id + p.status + p.index + p.bindings) + p.after_pdu,
            p.long_form);
 }
+std::optional<SnmpAnswer> Read(const Bytes& bytes) { return ReadSnmpAnswer(bytes.data(), bytes.size()); }
+// What an agent on `port` of loopback answers.
+std::optional<SnmpAnswer> Ask(int port, const Bytes& request, std::chrono::milliseconds wait = 10s) {
+  const std::optional<Datagram> got = AskUdp(port, request, wait);
+  return got ? Read(*got) : std::nullopt;
+}
 
 TEST(Snmp, TheRequestIsWhatSnmpgetSends) {
-  // Captured on loopback from net-snmp 5.9.3: snmpget -v1 -c COMMUNITY HOST OID.
+  // Captured on loopback from net-snmp 5.9.3 (snmpget -v1 -c COMMUNITY HOST
+  // OID...), or seen with its -d.
+  const std::string hp(kHpDeviceIdOid);
+  const std::vector<std::string> at_1 = HostPrinterOids(1), at_200 = HostPrinterOids(200);
   struct Case {
-    std::string community, oid;
+    std::string community;
+    std::vector<std::string> oids;
     std::int32_t request_id;
     std::string bytes;
   };
   const Case cases[] = {
-      {"public", std::string(kHpDeviceIdOid), 0x258d3f7b,
+      {"public", {hp}, 0x258d3f7b,
        "302e02010004067075626c6963a0210204258d3f7b02010002010030133011060d2b060104010b020309010107000500"},
-      {"public.1", std::string(kHpDeviceIdOid), 0x3ff3330e,
+      {"public.1", {hp}, 0x3ff3330e,
        "303002010004087075626c69632e31a02102043ff3330e02010002010030133011060d2b060104010b020309010107000500"},
-      {"", std::string(kHpDeviceIdOid), 0x360f3220,
-       "30280201000400a0210204360f322002010002010030133011060d2b060104010b020309010107000500"},
-      {"public", "2.999.4294967295.127.128.16383.16384", 0x786f64ec,
+      {"", {hp}, 0x360f3220, "30280201000400a0210204360f322002010002010030133011060d2b060104010b020309010107000500"},
+      {"public", {"2.999.4294967295.127.128.16383.16384"}, 0x786f64ec,
        "303002010004067075626c6963a0230204786f64ec02010002010030153013060f88378fffffff7f7f8100ff7f8180000500"},
-      {std::string(200, 'c'), std::string(kHpDeviceIdOid), 0x4a98dc2b,
+      {std::string(200, 'c'), {hp}, 0x4a98dc2b,
        "3081f10201000481c8" + Repeated("63", 200) +
            "a02102044a98dc2b02010002010030133011060d2b060104010b020309010107000500"},
+      {"public", at_1, 0x4256f8a5,
+       "305f02010004067075626c6963a05202044256f8a50201000201003044300f060b2b060102011903020102010500300f060b2b"
+       "060102011903020105010500300f060b2b060102011903050101010500300f060b2b060102011903050102010500"},
+      {"public.1", {hp, at_200[0], at_200[1], at_200[2], at_200[3]}, 0x7fffd114,
+       "307802010004087075626c69632e31a06902047fffd114020100020100305b3011060d2b060104010b0203090101070005003010"
+       "060c2b060102011903020102814805003010060c2b060102011903020105814805003010060c2b06010201190305010181480500"
+       "3010060c2b06010201190305010281480500"},
       // By hand: request-ids in as few bytes as keep their sign.
-      {"c", "1.3", -129, "301b 020100 040163 a013 0202ff7f 020100 020100 3007 3005 06012b 0500"},
-      {"c", "1.3", 128, "301b 020100 040163 a013 02020080 020100 020100 3007 3005 06012b 0500"},
-      {"c", "1.3", -1, "301a 020100 040163 a012 0201ff 020100 020100 3007 3005 06012b 0500"},
+      {"c", {"1.3"}, -129, "301b 020100 040163 a013 0202ff7f 020100 020100 3007 3005 06012b 0500"},
+      {"c", {"1.3"}, 128, "301b 020100 040163 a013 02020080 020100 020100 3007 3005 06012b 0500"},
+      {"c", {"1.3"}, -1, "301a 020100 040163 a012 0201ff 020100 020100 3007 3005 06012b 0500"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(SnmpGetRequest(c.community, c.oid, c.request_id), Hex(c.bytes)) << c.community.size() << " " << c.oid;
+  for (const Case& c : cases) {
+    EXPECT_EQ(SnmpGetRequest(c.community, c.oids, c.request_id), Hex(c.bytes)) << c.community << " " << c.oids[0];
+    EXPECT_TRUE(c.oids.size() > 1 || SnmpGetRequest(c.community, c.oids[0], c.request_id) == Hex(c.bytes));
+  }
 }
 
 TEST(Snmp, OnlyOidsThatCanBeEncodedMakeARequest) {
@@ -120,13 +141,18 @@ TEST(Snmp, OnlyOidsThatCanBeEncodedMakeARequest) {
     ASSERT_EQ(!request.empty(), c.read_as.has_value()) << c.oid;
     if (request.empty()) continue;
     const std::optional<SnmpAnswer> read = ReadSnmpMessage(request.data(), request.size());
-    ASSERT_TRUE(read) << c.oid;
+    ASSERT_TRUE(read && read->bindings.size() == 1) << c.oid;
     EXPECT_EQ(read->pdu, kSnmpGetRequest);
-    EXPECT_EQ(read->value_tag, kSnmpNull);
-    EXPECT_EQ(read->oid, *c.read_as);
+    EXPECT_EQ(read->bindings[0].tag, kSnmpNull);
+    EXPECT_EQ(read->bindings[0].oid, *c.read_as);
   }
   EXPECT_FALSE(SnmpGetRequest(std::string(kSnmpMaxCommunity, 'x'), kHpDeviceIdOid, 1).empty());
   EXPECT_TRUE(SnmpGetRequest(std::string(kSnmpMaxCommunity + 1, 'x'), kHpDeviceIdOid, 1).empty());
+  // Up to kSnmpMaxBindings OIDs, all of them good.
+  using Oids = std::vector<std::string>;
+  EXPECT_FALSE(SnmpGetRequest("public", Oids(kSnmpMaxBindings, longest), 1).empty());
+  for (const Oids& none : {Oids{}, Oids{"1.3", "1.40"}, Oids(kSnmpMaxBindings + 1, "1.3")})
+    EXPECT_TRUE(SnmpGetRequest("public", none, 1).empty()) << none.size();
 }
 
 TEST(Snmp, AnswersAreReadWhenWholeAndOfTheirKind) {
@@ -195,9 +221,9 @@ TEST(Snmp, AnswersAreReadWhenWholeAndOfTheirKind) {
   EXPECT_EQ(answer->pdu, kSnmpGetResponse);
   EXPECT_EQ(answer->community, "public");
   EXPECT_EQ(answer->error_status, 0);
-  EXPECT_EQ(answer->oid, kHpDeviceIdOid);
-  EXPECT_EQ(answer->value_tag, kSnmpOctetString);
-  EXPECT_EQ(std::string(answer->value.begin(), answer->value.end()), kDeviceId);
+  ASSERT_EQ(answer->bindings.size(), 1u);
+  EXPECT_EQ(answer->bindings[0].oid, kHpDeviceIdOid);
+  EXPECT_EQ(answer->bindings[0].OctetString(), kDeviceId);
   // Cut anywhere, it is no answer.
   for (std::size_t size = 0; size < whole.size(); ++size) EXPECT_FALSE(ReadSnmpAnswer(whole.data(), size)) << size;
   EXPECT_FALSE(ReadSnmpAnswer(nullptr, 0));
@@ -234,7 +260,7 @@ TEST(Snmp, ObjectIdentifiersAndIntegersOfAnswers) {
     const std::optional<SnmpAnswer> answer = ReadSnmpAnswer(bytes.data(), bytes.size());
     ASSERT_EQ(answer.has_value(), c.dotted.has_value()) << c.oid;
     if (answer) {
-      EXPECT_EQ(answer->oid, *c.dotted) << c.oid;
+      EXPECT_EQ(answer->bindings.at(0).oid, *c.dotted) << c.oid;
     }
   }
 
@@ -251,6 +277,41 @@ TEST(Snmp, ObjectIdentifiersAndIntegersOfAnswers) {
     ASSERT_TRUE(answer) << i.bytes;
     EXPECT_EQ(answer->error_status, i.value) << i.bytes;
   }
+}
+
+TEST(Snmp, EveryBindingIsReadWithItsValueAsItCame) {
+  const std::nullopt_t no = std::nullopt;
+  struct Case {
+    Bytes value;
+    std::optional<std::int32_t> integer;
+    std::optional<std::string> octets, oid;
+  };
+  const Case cases[] = {
+      {Hex("06 09 2b 06 01 02 01 19 03 01 05"), no, no, std::string(kHrDevicePrinter)},
+      {Hex("02 01 05"), 5, no, no}, {Hex("02 04 80 00 00 00"), -0x7fffffff - 1, no, no},
+      {Hex("02 05 00 80 00 00 00"), no, no, no}, {Hex("02 00"), no, no, no}, {Hex("41 01 05"), no, no, no},
+      {Hex("04 02 02 40"), no, "\x02\x40", no}, {Hex("04 00"), no, "", no}, {Hex("05 00"), no, no, no},
+      {Hex("80 00"), no, no, no}, {Hex("81 00"), no, no, no}, {Hex("82 00"), no, no, no},
+      {Hex("06 02 2b 86"), no, no, no}, {T(0x30, Hex("02 01 05")), no, no, no},
+  };
+  Bytes bindings, most;
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    bindings = bindings + T(0x30, T(kSnmpObjectId, {0x2b, static_cast<std::uint8_t>(i)}) + cases[i].value);
+  const Bytes whole = Message({.bindings = T(0x30, bindings)});
+  const std::optional<SnmpAnswer> answer = Read(whole);
+  ASSERT_TRUE(answer && answer->bindings.size() == std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const SnmpBinding& b = answer->bindings[i];
+    const Case& c = cases[i];
+    EXPECT_EQ(std::tuple(b.oid, T(b.tag, b.value), b.Integer(), b.OctetString(), b.ObjectId(), b.Exception()),
+              std::tuple("1.3." + std::to_string(i), c.value, c.integer, c.octets, c.oid, i >= 9 && i <= 11));
+  }
+  EXPECT_TRUE(answer->Find("1.3.1") == &answer->bindings[1] && answer->Find("1.3.99") == nullptr);
+  for (std::size_t size = 0; size < whole.size(); ++size) EXPECT_FALSE(ReadSnmpAnswer(whole.data(), size)) << size;
+  // kSnmpMaxBindings are read; one more refuses the message.
+  for (std::size_t i = 0; i < kSnmpMaxBindings; ++i) most = most + T(0x30, kIdOid + Hex("05 00"));
+  EXPECT_EQ(Read(Message({.bindings = T(0x30, most)})).value().bindings.size(), kSnmpMaxBindings);
+  EXPECT_FALSE(Read(Message({.bindings = T(0x30, most + T(0x30, kIdOid + Hex("05 00")))})));
 }
 
 TEST(Snmp, GarbageIsNoAnswer) {
@@ -292,30 +353,92 @@ TEST(Snmp, TheCommunityOfAnHplipUri) {
 }
 
 TEST(Snmp, AnHpPrintersAgentOnLoopbackAnswers) {
-  const std::string long_id = kDeviceId + std::string(300, 'x') + ";";
-  printing::testing::UdpPeer agent(printing::testing::SnmpAgent("public.1", long_id));
-  const auto ask = [&](std::string_view community, std::string_view oid, std::int32_t id,
-                       std::chrono::milliseconds wait) {
-    const std::optional<Datagram> got =
-        printing::testing::AskUdp(agent.Port(), SnmpGetRequest(community, oid, id), wait);
-    return got ? ReadSnmpAnswer(got->data(), got->size()) : std::nullopt;
-  };
-  const std::optional<SnmpAnswer> answer = ask("public.1", kHpDeviceIdOid, 4711, std::chrono::seconds(10));
-  ASSERT_TRUE(answer);
-  EXPECT_EQ(answer->request_id, 4711);
-  EXPECT_EQ(answer->error_status, 0);
-  EXPECT_EQ(std::string(answer->value.begin(), answer->value.end()), long_id);
+  const std::string long_id = kDeviceId + std::string(300, 'x') + ";", hp(kHpDeviceIdOid), name = "1.3.6.1.2.1.1.5.0";
+  UdpPeer agent(SnmpAgent("public.1", long_id));
+  const std::optional<SnmpAnswer> answer = Ask(agent.Port(), SnmpGetRequest("public.1", {hp, hp}, 4711));
+  ASSERT_TRUE(answer && answer->bindings.size() == 2);
+  EXPECT_EQ(std::tuple(answer->request_id, answer->error_status, answer->bindings[0].OctetString(),
+                       answer->bindings[1].OctetString()),
+            std::tuple(4711, 0, long_id, long_id));
 
-  const std::optional<SnmpAnswer> unknown = ask("public.1", "1.3.6.1.2.1.1.5.0", -2, std::chrono::seconds(10));
-  ASSERT_TRUE(unknown);
-  EXPECT_EQ(unknown->request_id, -2);
-  EXPECT_EQ(unknown->error_status, 2);  // noSuchName
-  EXPECT_EQ(unknown->oid, "1.3.6.1.2.1.1.5.0");
+  // The first object it lacks is named, and the request's bindings come back.
+  const std::optional<SnmpAnswer> unknown = Ask(agent.Port(), SnmpGetRequest("public.1", {hp, name, name}, -2));
+  ASSERT_TRUE(unknown && unknown->bindings.size() == 3);
+  EXPECT_EQ(std::tuple(unknown->request_id, unknown->error_status, unknown->error_index, unknown->bindings[1].oid,
+                       unknown->bindings[0].tag),
+            std::tuple(-2, kSnmpNoSuchName, 2, name, kSnmpNull));
 
-  EXPECT_FALSE(ask("public", kHpDeviceIdOid, 1, std::chrono::milliseconds(300)));
+  EXPECT_FALSE(Ask(agent.Port(), SnmpGetRequest("public", hp, 1), 300ms));
   EXPECT_EQ(agent.Received(), 3);
-  EXPECT_FALSE(printing::testing::AskUdp(printing::testing::ClosedUdpPort(),
-                                         SnmpGetRequest("public", kHpDeviceIdOid, 1), std::chrono::milliseconds(300)));
+  EXPECT_FALSE(Ask(ClosedUdpPort(), SnmpGetRequest("public", hp, 1), 300ms));
+
+  // One made to answer genErr, with another request-id.
+  UdpPeer failing(SnmpAgent({"c", {{hp, SnmpString("x")}}, kSnmpGenErr, 1, 99}));
+  const std::optional<SnmpAnswer> error = Ask(failing.Port(), SnmpGetRequest("c", hp, 5));
+  ASSERT_TRUE(error && error->bindings.size() == 1);
+  EXPECT_EQ(std::tuple(error->request_id, error->error_status, error->error_index, error->bindings[0].tag),
+            std::tuple(99, kSnmpGenErr, 1, kSnmpNull));
+}
+
+TEST(Snmp, APrinterSaysWhatKeepsItFromPrintingThroughTheHostResourcesMib) {
+  using W = HostPrinterStatus;
+  const std::vector<std::string> oids = HostPrinterOids(1);
+  // A printer at index 1 saying `device`, `printer` and the error bytes
+  // `bits`, with `more` objects (one of tag 0: lacking).
+  const auto agent = [&](std::int32_t device, std::int32_t printer, const std::string& bits, SnmpObjects more = {}) {
+    SnmpObjects objects = HostPrinterObjects(1, {device, printer});
+    objects[oids[3]] = SnmpString(bits);
+    for (const auto& [oid, value] : more) objects[oid] = value;
+    std::erase_if(objects, [](const auto& object) { return object.second.tag == 0; });
+    return SnmpAgentSetup{"public", objects};
+  };
+  const SnmpValue lacks, exception{kSnmpNoSuchInstance, {}};
+  const std::int32_t down = kHrDeviceDown, running = kHrDeviceRunning, warning = kHrDeviceWarning, other = 1;
+  struct Case {
+    const char* what;
+    SnmpAgentSetup agent;
+    std::optional<W> word;
+    std::string community = "public";  // the reader's
+    int index = 1;
+    std::vector<std::string> asked = {};  // none: HostPrinterOids(index)
+  };
+  const Case cases[] = {
+      {"idle", agent(running, kHrPrinterIdle, "\x00"s), W{running, kHrPrinterIdle, 0}},
+      {"printing", agent(running, kHrPrinterPrinting, "\x00\x00"s), W{running, kHrPrinterPrinting, 0}},
+      {"warming up", agent(warning, kHrPrinterWarmup, ""), W{warning, kHrPrinterWarmup, 0}},
+      {"offline", agent(down, other, "\x02"), W{down, other, kHrOffline}},
+      {"down without bits", agent(down, other, "\x00"s), W{down, other, 0}},
+      {"jammed", agent(down, other, "\x04"), W{down, other, kHrJammed}},
+      {"no paper", agent(down, other, "\x40\x00"s), W{down, other, kHrNoPaper}},
+      {"door open", agent(down, other, "\x08"), W{down, other, kHrDoorOpen}},
+      {"toner low", agent(warning, kHrPrinterIdle, "\x20"), W{warning, kHrPrinterIdle, kHrLowToner}},
+      {"16 bits of 3 bytes", agent(down, other, "\x81\x03\xff"), W{down, other, 0xc081}},
+      {"tray missing, service overdue", agent(down, other, "\x00\x82"s),
+       W{down, other, kHrInputTrayMissing | kHrOverduePreventMaint}},
+      {"no INTEGERs", agent(down, other, "\x02", {{oids[1], SnmpString("5")}, {oids[3], SnmpInteger(2)}}),
+       W{0, other, 0}},
+      {"objects not asked", agent(down, other, "\x02"), W{down, 0, 0}, "public", 1, {oids[0], oids[1]}},
+      {"an object missing", agent(down, other, "\x02", {{oids[2], lacks}}), std::nullopt},
+      {"hrDeviceType missing", agent(down, other, "\x02", {{oids[0], lacks}}), std::nullopt},
+      {"hrDeviceType not asked", agent(down, other, "\x02"), std::nullopt, "public", 1, {oids[1], oids[2], oids[3]}},
+      {"an exception", agent(down, other, "\x02", {{oids[3], exception}}), std::nullopt},
+      {"genErr", {"public", HostPrinterObjects(1, {}), kSnmpGenErr, 1}, std::nullopt},
+      {"another community", agent(down, other, "\x02"), std::nullopt, "public.1"},
+      {"another request-id", {"public", HostPrinterObjects(1, {}), 0, 0, 78}, std::nullopt},
+      {"a type that is no OID", agent(down, other, "\x02", {{oids[0], SnmpString(oids[0])}}), std::nullopt},
+      {"device 2 a disk", {"public", HostPrinterObjects(2, {}, "1.3.6.1.2.1.25.3.1.6")}, std::nullopt, "public", 2},
+      {"device 2 a printer", {"public", HostPrinterObjects(2, {4, 4, 0x4100})}, W{4, 4, 0x4100}, "public", 2},
+  };
+  for (const Case& c : cases) {
+    UdpPeer peer(SnmpAgent(c.agent));
+    const std::vector<std::string> asked = c.asked.empty() ? HostPrinterOids(c.index) : c.asked;
+    const std::optional<SnmpAnswer> answer = Ask(peer.Port(), SnmpGetRequest("public", asked, 77));
+    ASSERT_TRUE(answer) << c.what;
+    EXPECT_EQ(ReadHostPrinterStatus(*answer, 77, c.community, c.index), c.word) << c.what;
+  }
+  EXPECT_TRUE(HostPrinterOids(0).empty());
+  EXPECT_EQ(HostPrinterObjects(1, {.errors = kHrOffline})[oids[3]].content, Datagram{0x02});
+  EXPECT_EQ(HostPrinterObjects(1, {.errors = kHrOffline | kHrInputTrayMissing})[oids[3]].content, (Datagram{2, 0x80}));
 }
 
 }  // namespace

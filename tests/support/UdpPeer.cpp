@@ -62,17 +62,8 @@ Datagram BerInteger(std::int32_t value) {
 }
 
 Datagram BerOid(const std::string& dotted) {
-  std::istringstream in(dotted);
-  std::vector<unsigned long> arcs;
-  for (std::string part; std::getline(in, part, '.');) arcs.push_back(std::stoul(part));
-  Datagram content;
-  for (std::size_t i = 1; i < arcs.size(); ++i) {
-    unsigned long arc = i == 1 ? arcs[0] * 40 + arcs[1] : arcs[i];
-    Datagram groups{static_cast<std::uint8_t>(arc & 0x7F)};
-    for (arc >>= 7; arc != 0; arc >>= 7) groups.insert(groups.begin(), static_cast<std::uint8_t>(0x80 | (arc & 0x7F)));
-    content = content + groups;
-  }
-  return Ber(0x06, content);
+  const SnmpValue oid = SnmpObjectId(dotted);
+  return Ber(oid.tag, oid.content);
 }
 
 }  // namespace
@@ -108,20 +99,69 @@ void UdpPeer::Serve(Answer answer) {
   }
 }
 
-UdpPeer::Answer SnmpAgent(std::string community, std::string device_id) {
-  return [community = std::move(community), device_id = std::move(device_id)](const Datagram& request) {
+SnmpValue SnmpInteger(std::int32_t value) {
+  const Datagram ber = BerInteger(value);
+  return {kSnmpInteger, Datagram(ber.begin() + 2, ber.end())};
+}
+
+SnmpValue SnmpString(const std::string& value) { return {kSnmpOctetString, Datagram(value.begin(), value.end())}; }
+
+SnmpValue SnmpObjectId(const std::string& dotted) {
+  std::istringstream in(dotted);
+  std::vector<unsigned long> arcs;
+  for (std::string part; std::getline(in, part, '.');) arcs.push_back(std::stoul(part));
+  Datagram content;
+  for (std::size_t i = 1; i < arcs.size(); ++i) {
+    unsigned long arc = i == 1 ? arcs[0] * 40 + arcs[1] : arcs[i];
+    Datagram groups{static_cast<std::uint8_t>(arc & 0x7F)};
+    for (arc >>= 7; arc != 0; arc >>= 7) groups.insert(groups.begin(), static_cast<std::uint8_t>(0x80 | (arc & 0x7F)));
+    content = content + groups;
+  }
+  return {kSnmpObjectId, content};
+}
+
+UdpPeer::Answer SnmpAgent(SnmpAgentSetup setup) {
+  return [setup = std::move(setup)](const Datagram& request) {
     const std::optional<SnmpAnswer> get = ReadSnmpMessage(request.data(), request.size());
     std::optional<Datagram> none;
-    if (!get || get->pdu != kSnmpGetRequest || get->community != community || get->value_tag == 0) return none;
-    const bool known = get->oid == kHpDeviceIdOid;
-    const Datagram value =
-        known ? Ber(kSnmpOctetString, Datagram(device_id.begin(), device_id.end())) : Ber(kSnmpNull, {});
-    const Datagram pdu = BerInteger(get->request_id) + BerInteger(known ? 0 : 2) + BerInteger(known ? 0 : 1) +
-                         Ber(0x30, Ber(0x30, BerOid(get->oid) + value));
+    if (!get || get->pdu != kSnmpGetRequest || get->community != setup.community) return none;
+    std::int32_t status = setup.error_status, index = setup.error_index;
+    Datagram answered, echoed;
+    for (std::size_t i = 0; i < get->bindings.size(); ++i) {
+      const SnmpBinding& asked = get->bindings[i];
+      const auto known = setup.objects.find(asked.oid);
+      if (known == setup.objects.end() && status == kSnmpNoError) {
+        status = kSnmpNoSuchName;
+        index = static_cast<std::int32_t>(i + 1);
+      }
+      if (known != setup.objects.end())
+        answered = answered + Ber(0x30, BerOid(asked.oid) + Ber(known->second.tag, known->second.content));
+      echoed = echoed + Ber(0x30, BerOid(asked.oid) + Ber(asked.tag, asked.value));
+    }
+    const Datagram pdu = BerInteger(setup.answer_id.value_or(get->request_id)) + BerInteger(status) +
+                         BerInteger(status == kSnmpNoError ? 0 : index) +
+                         Ber(0x30, status == kSnmpNoError ? answered : echoed);
     return std::optional<Datagram>(
-        Ber(0x30, BerInteger(0) + Ber(kSnmpOctetString, Datagram(community.begin(), community.end())) +
+        Ber(0x30, BerInteger(0) + Ber(kSnmpOctetString, Datagram(setup.community.begin(), setup.community.end())) +
                       Ber(kSnmpGetResponse, pdu)));
   };
+}
+
+UdpPeer::Answer SnmpAgent(std::string community, std::string device_id) {
+  return SnmpAgent({.community = std::move(community),
+                    .objects = {{std::string(kHpDeviceIdOid), SnmpString(device_id)}}});
+}
+
+SnmpObjects HostPrinterObjects(int index, const HostPrinterStatus& status, const std::string& device_type) {
+  const std::vector<std::string> oids = HostPrinterOids(index);
+  // Bit k of the MIB is bit 7 - k % 8 of byte k / 8.
+  std::string bits(status.errors > 0xFF ? 2 : 1, '\0');
+  for (std::size_t k = 0; k < 16; ++k)
+    if (status.errors >> k & 1) bits[k / 8] = static_cast<char>(bits[k / 8] | 0x80 >> (k % 8));
+  return {{oids.at(0), SnmpObjectId(device_type)},
+          {oids.at(1), SnmpInteger(status.device_status)},
+          {oids.at(2), SnmpInteger(status.printer_status)},
+          {oids.at(3), SnmpString(bits)}};
 }
 
 UdpPeer::Answer BjnpResponder(std::string device_id) {

@@ -1,15 +1,18 @@
 // Devices on a UDP port of loopback (on Linux and Windows) for the checks that
-// ask a device over UDP: an HP printer's SNMP agent, a Canon printer's BJNP
+// ask a device over UDP: a printer's SNMP agent, a Canon printer's BJNP
 // service, and a port where nobody answers.
 #pragma once
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "devices/Snmp.h"
 
 namespace printing::testing {
 
@@ -42,11 +45,48 @@ class UdpPeer {
   std::thread thread_;
 };
 
-// An HP printer's SNMPv1 agent: a GetRequest in `community` for the device ID
-// (kHpDeviceIdOid) gets a GetResponse with `device_id` ("MFG:HP;MDL:...;"),
-// one for another object noSuchName. Another community, another version or
-// PDU, and bytes that are no SNMP get no answer, as from an agent.
+// An SNMP value as an agent sends it: its BER tag and content.
+struct SnmpValue {
+  std::uint8_t tag = 0;
+  Datagram content;
+};
+SnmpValue SnmpInteger(std::int32_t value);
+SnmpValue SnmpString(const std::string& value);
+SnmpValue SnmpObjectId(const std::string& dotted);  // "1.3.6.1..."
+
+// An agent's objects: dotted OID to value.
+using SnmpObjects = std::map<std::string, SnmpValue>;
+
+struct SnmpAgentSetup {
+  std::string community;
+  SnmpObjects objects;
+  // When not noError, every GetRequest gets this error-status and
+  // error_index, with its bindings as they came.
+  std::int32_t error_status = 0;
+  std::int32_t error_index = 0;
+  // When given, every answer carries this request-id rather than the request's.
+  std::optional<std::int32_t> answer_id = std::nullopt;
+};
+
+// An SNMPv1 agent, as printers have: a GetRequest in its community whose
+// objects are all in its table gets a GetResponse with their values, in the
+// request's order; one for an object it lacks gets error-status noSuchName,
+// error-index the first such binding (counted from 1) and the request's
+// bindings as they came. Another community, another version or PDU, and bytes
+// that are no SNMP (or more than kSnmpMaxBindings bindings) get no answer.
+UdpPeer::Answer SnmpAgent(SnmpAgentSetup setup);
+// An HP printer's: its table holds the device ID (kHpDeviceIdOid) alone,
+// `device_id` ("MFG:HP;MDL:...;").
 UdpPeer::Answer SnmpAgent(std::string community, std::string device_id);
+
+// The four Host Resources objects (printing::HostPrinterOids) of a device at
+// `index` of the hrDeviceTable, of the hrDeviceType `device_type`, in the
+// state `status` says. The error bits go in one byte when none is beyond the
+// first 8, else in two. Tests erase what the agent should lack. For instance,
+// a printer at index 1 that is down with the offline bit:
+//   SnmpAgent({"public", HostPrinterObjects(1, {.device_status = kHrDeviceDown, .errors = kHrOffline})})
+SnmpObjects HostPrinterObjects(int index, const HostPrinterStatus& status,
+                               const std::string& device_type = std::string(kHrDevicePrinter));
 
 // A Canon printer's BJNP service: a printer's get-ID command gets the header
 // "BJNP", 0x81, 0x30, with the command's sequence number, and the payload
