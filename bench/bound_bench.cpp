@@ -186,7 +186,10 @@ int main(int argc, char** argv) {
   auto bounds = std::make_unique<printing::Bounds>();
   auto transport = std::make_unique<printing::CupsTransport>(*bounds);
   const auto check = [&](const std::string& uri) {
-    return KindName(printing::CheckDevice(uri, *transport, printing::Deadline(device_bound)).kind);
+    const printing::DeviceState state = printing::CheckDevice(uri, *transport, printing::Deadline(device_bound));
+    char status[48] = "";
+    if (state.from_agent) std::snprintf(status, sizeof status, ", its agent: status 0x%x", unsigned(state.status));
+    return KindName(state.kind) + std::string(status);
   };
   for (const DeviceCase& c : devices) Row("device check", c.peer, device_bound, [&] { return check(c.uri); });
   // An agent on port 161 that never answers: only where the port is this
@@ -195,6 +198,24 @@ int main(int argc, char** argv) {
     printing::testing::UdpPeer mute_agent(mute, 161);
     Row("device check", "HP (SNMP), never answers", device_bound,
         [&] { return check("hp:/net/HP_LaserJet?ip=127.0.0.1"); });
+  }
+  // A raw printer that keeps the connection, and its agent on port 161: one
+  // that answers (offline), nothing there (ICMP refuses), one that never
+  // answers (the check waits 300 ms more for it).
+  if (isolated) {
+    const std::string raw = "socket://" + silent.Address();
+    {
+      printing::testing::UdpPeer agent(printing::testing::SnmpAgent(printing::testing::SnmpAgentSetup{
+                                           "public", printing::testing::HostPrinterObjects(
+                                                         1, {3, 3, printing::kHrOffline})}),
+                                       161);
+      Row("device check", "raw, its agent answers (offline)", device_bound, [&] { return check(raw); });
+    }
+    Row("device check", "raw, nothing on port 161", device_bound, [&] { return check(raw); });
+    printing::testing::UdpPeer mute_agent(mute, 161);
+    Row("device check", "raw, its agent never answers", device_bound, [&] { return check(raw); });
+    Row("device check", "raw port refuses, agent never answers", device_bound,
+        [&] { return check("socket://" + closed); });
   }
 
   // What was given up on ends on its own; a backend that goes away waits

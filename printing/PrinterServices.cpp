@@ -18,9 +18,12 @@ std::int32_t PrinterServices::OpenPrinterW(const char16_t* name, std::int32_t* h
                                            const void* /*defaults*/) {
   if (name == nullptr || handle == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   std::u16string printer(name);
+  const bool answered = findings_.print_system_answered;
+  findings_ = Findings();
+  findings_.print_system_answered = answered;
   while (next_handle_ == 0 || handles_.count(next_handle_)) ++next_handle_;
   const std::int32_t opened = next_handle_;
-  if (std::int32_t error = Open(opened, printer); error != ERROR_SUCCESS) return Fail(error);
+  if (std::int32_t error = Open(opened, printer); error != ERROR_SUCCESS) return Failed(error, &Findings::open_error);
   ++next_handle_;
   handles_.emplace(opened, Opened{std::move(printer), std::nullopt});
   *handle = opened;
@@ -36,7 +39,7 @@ std::int32_t PrinterServices::GetPrinterA(std::int32_t handle, std::int32_t leve
   if (!opened.snapshot) {
     Record record;
     if (std::int32_t error = Describe(handle, opened.name, record); error != ERROR_SUCCESS)
-      return Fail(error);
+      return Failed(error, &Findings::query_error);
     opened.snapshot = Pack(record, kRecordAddress);
   }
   const auto& bytes = *opened.snapshot;
@@ -55,6 +58,33 @@ std::int32_t PrinterServices::ClosePrinter(std::int32_t handle) {
   handles_.erase(it);
   Closed(handle, name);
   return 1;
+}
+
+std::int32_t PrinterServices::Failed(std::int32_t error, std::int32_t Findings::*where) {
+  findings_.*where = error;
+  findings_.error_message = ErrorMessage(error);
+  return Fail(error);
+}
+
+std::string PrinterServices::ErrorMessage(std::int32_t error) const {
+  // As Windows words them, for the codes this layer gives.
+  struct Known {
+    std::int32_t code;
+    const char* text;
+  };
+  static constexpr Known kKnown[] = {
+      {ERROR_ACCESS_DENIED, "Access is denied."},
+      {ERROR_INVALID_HANDLE, "The handle is invalid."},
+      {ERROR_NOT_ENOUGH_MEMORY, "Not enough memory resources are available to process this command."},
+      {ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
+      {ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
+      {ERROR_INVALID_LEVEL, "The system call level is not correct."},
+      {RPC_S_SERVER_UNAVAILABLE, "The RPC server is unavailable."},
+      {ERROR_INVALID_PRINTER_NAME, "The printer name is invalid."},
+  };
+  for (const Known& k : kKnown)
+    if (k.code == error) return k.text;
+  return "Unknown error.";
 }
 
 void PrinterServices::RtlMoveMemory(void* destination, std::int32_t source, std::int32_t length) {

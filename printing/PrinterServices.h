@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "DeviceCheck.h"
 #include "Record.h"
 #include "SpoolerCodes.h"
 
@@ -32,6 +33,24 @@ class PrinterCollection {
 
  private:
   std::vector<PrinterObject> items_;
+};
+
+// What the printer layer learnt of the printer it last opened that its
+// level-2 record cannot hold: why an open or a query failed, the print
+// system's own word apart from its device's, and what the device said.
+struct Findings {
+  // The last listing had an answer from the print system (one that does not
+  // answer lists no printer).
+  bool print_system_answered = true;
+  std::int32_t open_error = ERROR_SUCCESS;   // of an open that failed
+  std::int32_t query_error = ERROR_SUCCESS;  // of a level-2 query that failed
+  std::string error_message;                 // the system's words for that error
+  std::int32_t system_status = 0;            // the print system's status bits, before the device's
+  bool set_offline = false;                  // its user set it to work offline (the spooler's own bit)
+  bool rejecting = false;                    // the queue does not accept jobs
+  enum Group { Single, Class, Pool } group = Single;  // a class's members, a pool's ports: the port name
+  DeviceState device;                        // what its device said; NotChecked when it was not asked
+  std::string message;                       // the print system's own message for it
 };
 
 class PrinterServices {
@@ -66,7 +85,16 @@ class PrinterServices {
 
   std::size_t OpenHandleCount() const { return handles_.size(); }
 
+  // What was learnt of the printer last opened (see Findings).
+  const Findings& LastFindings() const { return findings_; }
+
  protected:
+  // Where a backend notes what it learns: a listing, whether the print
+  // system answered; a description, the rest. An open starts them anew.
+  Findings& Learnt() { return findings_; }
+  // The system's words for an error code.
+  virtual std::string ErrorMessage(std::int32_t error) const;
+
   // Opens `name` as `handle`: ERROR_SUCCESS, or the error code (and the
   // handle is not used).
   virtual std::int32_t Open(std::int32_t handle, const std::u16string& name) = 0;
@@ -84,12 +112,15 @@ class PrinterServices {
     last_error_ = error;
     return 0;
   }
+  // Fails with `error`, noted in the findings as `where` (open or query).
+  std::int32_t Failed(std::int32_t error, std::int32_t Findings::*where);
 
   std::optional<PrinterObject> current_;
   std::map<std::int32_t, Opened> handles_;
   std::int32_t next_handle_ = 0x100;
   std::vector<unsigned char> window_;
   std::int32_t last_error_ = ERROR_SUCCESS;
+  Findings findings_;
 };
 
 }  // namespace printing

@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "Reason.h"
 #include "Text.h"
 
 namespace probe {
@@ -67,6 +68,17 @@ std::u16string Module1::StringFromPointer(const std::int32_t& address,
 }
 
 std::u16string Module1::TestPrinter(const std::u16string& name) {
+  reason_.clear();
+  const std::u16string result = Test(name);
+  const bool read = result == u"YES" || result == u"NO";
+  const printing::TestOutcome outcome{result, printing::Utf16ToUtf8(name), read ? PrinterInfo.Attributes : 0,
+                                      read ? PrinterInfo.Status : 0,
+                                      read ? printing::Utf16ToUtf8(PrinterInfo.PortName) : std::string()};
+  reason_ = printing::Utf8ToUtf16(printing::Reason(outcome, services_.LastFindings()));
+  return result;
+}
+
+std::u16string Module1::Test(const std::u16string& name) {
   std::u16string result = u"NO";
   const std::u16string printer_name = name;
 

@@ -75,6 +75,9 @@ class Module1 {
   std::u16string AttributeBits;
 
  private:
+  // The test itself; TestPrinter adds why it gave its result.
+  std::u16string Test(const std::u16string& name);
+
   printing::PrinterServices& services_;
   TechnicalView& view_;
   std::u16string reason_;

@@ -12,6 +12,7 @@
 #include "FoundPrinters.h"
 #include "ImplicitClass.h"
 #include "PrinterState.h"
+#include "SnmpConf.h"
 #include "Text.h"
 
 namespace printing {
@@ -53,6 +54,7 @@ PrinterCollection CupsPrinters::Printers() {
   const bool browse = SchedulerIsLocal();
   if (browse) dnssd_.Start();
   listed_found_.clear();
+  Learnt().print_system_answered = false;
   Scheduler http = ConnectScheduler(bounds_);
   if (!http) return PrinterCollection();
   const std::vector<FoundPrinter> found =
@@ -76,6 +78,7 @@ PrinterCollection CupsPrinters::Printers() {
       identified_at_ = Clock::now();
     }
   }
+  Learnt().print_system_answered = true;
   std::vector<FoundPrinter> unqueued;
   for (const FoundPrinter& p : found)
     if (std::none_of(queues->begin(), queues->end(), [&](const SchedulerQueue& q) { return StandsFor(q, p); }))
@@ -114,7 +117,7 @@ std::int32_t CupsPrinters::Open(std::int32_t /*handle*/, const std::u16string& n
 }
 
 DeviceState CupsPrinters::Check(const std::string& device_uri, bool describe) {
-  return CheckDevice(device_uri, transport_, Deadline(kDeviceCheckTimeout), describe);
+  return CheckDevice(device_uri, transport_, Deadline(kDeviceCheckTimeout), describe, ReadSnmpConf());
 }
 
 DeviceState CupsPrinters::CheckBehind(const std::string& queue, const std::optional<std::string>& browsed_default) {
@@ -185,6 +188,7 @@ std::int32_t CupsPrinters::DescribeFound(const FoundPrinter& p, Record& record) 
   if (IsDefault(Destination{p.name, ""}, DefaultDestination(nullptr, ReadLpoptions())))
     attributes |= PRINTER_ATTRIBUTE_DEFAULT;
   Complete(r, attributes, 0, checked);
+  Learnt().device = checked;
   r.Jobs = checked.jobs;
   r.AveragePPM = checked.pages_per_minute;
   record = std::move(r);
@@ -202,7 +206,7 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
                       {"printer-name", "printer-info", "printer-location", "printer-make-and-model", "device-uri",
                        "printer-state", "printer-state-reasons", "printer-is-accepting-jobs", "printer-is-shared",
                        "printer-type", "queued-job-count", "pages-per-minute", "cups-browsed-dest-printer-default",
-                       "member-names"});
+                       "member-names", "printer-state-message"});
   if (!answer.attributes) return answer.error;
   const bool is_default = IsDefault(wanted, DefaultDestination(http.get(), ReadLpoptions()));
 
@@ -239,6 +243,12 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
   else if (SchedulerIsLocal() && device)
     checked = CheckQueueDevice(*device, a);
   Complete(r, attributes, StatusBits(a), checked);
+  Findings& learnt = Learnt();
+  learnt.system_status = StatusBits(a);
+  learnt.rejecting = !IsAcceptingJobs(a);
+  learnt.group = local_class ? Findings::Class : Findings::Single;
+  learnt.device = checked;
+  learnt.message = Text(a, "printer-state-message").value_or("");
   r.Jobs = Integer(a, "queued-job-count");
   r.AveragePPM = Integer(a, "pages-per-minute");
   record = std::move(r);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "PrinterState.h"
+#include "DeviceStatus.h"
 
 namespace printing {
 

@@ -74,11 +74,21 @@ int ConnectTo(const std::string& address, int port, int type, bool& pending) {
   return fd;
 }
 
-// Waits until `fd` has `events`, at most `wait`; the events it has then.
-short WaitFor(int fd, short events, std::chrono::milliseconds wait) {
-  pollfd p{fd, events, 0};
-  if (poll(&p, 1, static_cast<int>(wait.count())) <= 0) return 0;
-  return p.revents;
+// Waits until `fd` has `events`, at most `wait` and not once a stop is
+// asked for; the events it has then.
+short WaitFor(int fd, short events, std::chrono::milliseconds wait, std::stop_token stop = {}) {
+  // A stop is seen within a slice of the wait.
+  constexpr std::chrono::milliseconds kSlice{10};
+  const Deadline until(wait);
+  do {
+    if (stop.stop_requested()) return 0;
+    pollfd p{fd, events, 0};
+    const auto slice = stop.stop_possible() ? std::min(kSlice, until.Left()) : until.Left();
+    const int seen = poll(&p, 1, static_cast<int>(slice.count()));
+    if (seen > 0) return p.revents;
+    if (seen < 0 && errno != EINTR) return 0;
+  } while (!until.Passed());
+  return 0;
 }
 
 int KeepWaitingUntilDeadline(http_t*, void* deadline) {
@@ -174,17 +184,18 @@ std::vector<std::string> CupsTransport::Lookup(const std::string& host, int port
 }
 
 bool CupsTransport::Connects(const std::string& address, int port, std::chrono::milliseconds hold,
-                             const Deadline& deadline) {
+                             const Deadline& deadline, std::stop_token stop) {
   bool pending = false;
   const Socket s(ConnectTo(address, port, SOCK_STREAM, pending));
   if (s.get() < 0) return false;
-  if (pending && (WaitFor(s.get(), POLLOUT, deadline.Left()) & POLLOUT) == 0) return false;
+  if (pending && (WaitFor(s.get(), POLLOUT, deadline.Left(), stop) & POLLOUT) == 0) return false;
   int error = 0;
   socklen_t length = sizeof error;
   if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return false;
   // A device that hangs up at once makes the connection readable: at its
   // end, or with its reset.
-  const short seen = WaitFor(s.get(), POLLIN, std::min(hold, deadline.Left()));
+  const short seen = WaitFor(s.get(), POLLIN, std::min(hold, deadline.Left()), stop);
+  if (stop.stop_requested()) return false;
   if ((seen & (POLLIN | POLLHUP | POLLERR)) == 0) return true;
   char byte;
   return recv(s.get(), &byte, 1, MSG_PEEK) > 0;  // it said something of its own accord: it is there
@@ -192,18 +203,18 @@ bool CupsTransport::Connects(const std::string& address, int port, std::chrono::
 
 std::optional<std::vector<std::uint8_t>> CupsTransport::Exchange(const std::string& address, int port,
                                                                  const std::vector<std::uint8_t>& datagram,
-                                                                 const Deadline& deadline) {
+                                                                 const Deadline& deadline, std::stop_token stop) {
   bool pending = false;
   const Socket s(ConnectTo(address, port, SOCK_DGRAM, pending));
   if (s.get() < 0) return std::nullopt;
   std::vector<std::uint8_t> answer(64 * 1024);
   // A datagram may be lost on its way: it is sent again now and then.
   constexpr std::chrono::milliseconds kResend{500};
-  while (!deadline.Passed()) {
+  while (!deadline.Passed() && !stop.stop_requested()) {
     if (send(s.get(), datagram.data(), datagram.size(), 0) < 0) return std::nullopt;  // refused (ICMP)
     const Deadline round(std::min(kResend, deadline.Left()));
-    while (!round.Passed()) {
-      if ((WaitFor(s.get(), POLLIN, round.Left()) & (POLLIN | POLLERR)) == 0) continue;
+    while (!round.Passed() && !stop.stop_requested()) {
+      if ((WaitFor(s.get(), POLLIN, round.Left(), stop) & (POLLIN | POLLERR)) == 0) continue;
       const ssize_t got = recv(s.get(), answer.data(), answer.size(), 0);
       if (got < 0) {
         if (errno == EAGAIN || errno == EINTR) continue;
@@ -247,6 +258,8 @@ DeviceState CupsTransport::AskService(const std::string& device_uri, const Deadl
   const Service found = ConnectService(device_uri, deadline, bounds_);
   http_t* http = found.http.get();
   state.kind = DeviceState::Unreachable;
+  // The service's instance name, as the print dialogs show it.
+  state.where = service.substr(0, service.find("._"));
   if (http == nullptr || deadline.Passed()) return state;
   if (!ipp && !ipps) {
     state.kind = DeviceState::Reachable;
@@ -258,7 +271,9 @@ DeviceState CupsTransport::AskService(const std::string& device_uri, const Deadl
   httpAssembleURI(HTTP_URI_CODING_ALL, printer_uri, sizeof printer_uri, ipps ? "ipps" : "ipp", nullptr, host,
                   httpAddrPort(httpGetAddress(http)), found.resource.c_str());
   // libcups has already started any TLS.
-  return FromIppReply(Ask(http, printer_uri, found.resource.c_str(), false, deadline, false));
+  DeviceState asked = FromIppReply(Ask(http, printer_uri, found.resource.c_str(), false, deadline, false));
+  asked.where = state.where;
+  return asked;
 }
 
 UsbPresence CupsTransport::FindUsb(const std::string& device_uri) { return FindUsbPrinter(device_uri, sysfs_root_); }

@@ -27,11 +27,11 @@ class CupsTransport : public Transport {
       : bounds_(bounds), dnssd_(dnssd), sysfs_root_(std::move(sysfs_root)) {}
 
   std::vector<std::string> Lookup(const std::string& host, int port, const Deadline& deadline) override;
-  bool Connects(const std::string& address, int port, std::chrono::milliseconds hold,
-                const Deadline& deadline) override;
+  bool Connects(const std::string& address, int port, std::chrono::milliseconds hold, const Deadline& deadline,
+                std::stop_token stop) override;
   std::optional<std::vector<std::uint8_t>> Exchange(const std::string& address, int port,
                                                     const std::vector<std::uint8_t>& datagram,
-                                                    const Deadline& deadline) override;
+                                                    const Deadline& deadline, std::stop_token stop) override;
   IppReply AskIpp(const DeviceUri& uri, bool describe, const Deadline& deadline) override;
   DeviceState AskService(const std::string& device_uri, const Deadline& deadline) override;
   UsbPresence FindUsb(const std::string& device_uri) override;

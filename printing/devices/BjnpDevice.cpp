@@ -8,6 +8,7 @@ DeviceState AskBjnpPrinter(const std::string& device_uri, const DeviceQuery& que
   if (!uri) return DeviceState{};
   DeviceState state;
   state.kind = DeviceState::Unreachable;
+  state.where = WhereAt(uri->host, {uri->port});
   const std::vector<std::uint8_t> request = BjnpGetIdRequest(1);
   for (const std::string& address : query.transport.Lookup(uri->host, uri->port, query.deadline)) {
     const auto answer = query.transport.Exchange(address, uri->port, request, query.deadline);

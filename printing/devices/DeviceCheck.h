@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,13 +31,19 @@ struct DeviceState {
   bool stopped = false;
   bool accepting = true;
   std::int32_t status = 0;  // PRINTER_STATUS_* bits of its state and reasons
+  bool from_agent = false;  // that state is its SNMP agent's word
+  bool gone = false;        // it answered that the printer is gone, or cannot serve
+  // Where it was asked, as a person reads it ("10.0.0.5 port 9100", "USB"):
+  // never a user name or password of its URI.
+  std::string where;
   // What an IPP device says of itself, when asked to describe itself.
   std::optional<std::string> make_and_model, info, location;
   std::int32_t jobs = 0;
   std::int32_t pages_per_minute = 0;
 };
 
-// Whether a device answered, and said nothing that keeps it from printing.
+// Whether a device answered, and said nothing that keeps it from printing
+// (DeviceStatus.cpp).
 bool Ready(const DeviceState& device);
 
 // Whether the printer that a USB device URI names is on this machine's bus.
@@ -69,13 +76,15 @@ class Transport {
   virtual std::vector<std::string> Lookup(const std::string& host, int port, const Deadline& deadline) = 0;
   // Whether the device at the numeric `address` takes a TCP connection to
   // `port` by the deadline and, for `hold`, does not hang up. Nothing is sent.
+  // A stop asked for ends the wait at once, as not connected.
   virtual bool Connects(const std::string& address, int port, std::chrono::milliseconds hold,
-                        const Deadline& deadline) = 0;
+                        const Deadline& deadline, std::stop_token stop = {}) = 0;
   // Sends `datagram` over UDP to the numeric `address` and `port`; the first
-  // answer from there by the deadline, or nothing.
+  // answer from there by the deadline (or a stop asked for), or nothing; an
+  // ICMP refusal ends the wait at once.
   virtual std::optional<std::vector<std::uint8_t>> Exchange(const std::string& address, int port,
                                                             const std::vector<std::uint8_t>& datagram,
-                                                            const Deadline& deadline) = 0;
+                                                            const Deadline& deadline, std::stop_token stop = {}) = 0;
   // One Get-Printer-Attributes exchange with the printer `uri` names
   // (ipp, ipps, http or https), its host looked up by the transport.
   virtual IppReply AskIpp(const DeviceUri& uri, bool describe, const Deadline& deadline) = 0;
@@ -86,11 +95,19 @@ class Transport {
   virtual UsbPresence FindUsb(const std::string& /*device_uri*/) { return UsbPresence::Unknown; }
 };
 
+// Whether and how a printer's SNMP agent is asked for its state (a raw or
+// LPD device's): in which community, and for which of its devices.
+struct SnmpAccess {
+  bool ask = true;
+  std::string community = "public";
+  int index = 1;  // the printer's hrDeviceIndex
+};
+
 // Checks the device at `device_uri` by the deadline; with `describe`, an IPP
 // device is also asked for its make and model, description, location,
 // queued jobs and pages per minute.
 DeviceState CheckDevice(const std::string& device_uri, Transport& transport, const Deadline& deadline,
-                        bool describe = false);
+                        bool describe = false, const SnmpAccess& snmp = {});
 
 // Runs all of `calls` at once, each on a thread of its own, and gives their
 // results in order once all have returned. An exception of one passes to

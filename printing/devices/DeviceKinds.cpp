@@ -46,9 +46,16 @@ std::string SchemeOf(const std::string& uri) {
 
 }  // namespace
 
+std::string WhereAt(const std::string& host, const std::vector<int>& ports) {
+  std::string where = host;
+  for (std::size_t i = 0; i < ports.size(); ++i)
+    where += (i == 0 ? " port " : " or ") + std::to_string(ports[i]);
+  return where;
+}
+
 DeviceState CheckDevice(const std::string& device_uri, Transport& transport, const Deadline& deadline,
-                        bool describe) {
-  const DeviceQuery query{transport, deadline, describe};
+                        bool describe, const SnmpAccess& snmp) {
+  const DeviceQuery query{transport, deadline, describe, 0, snmp};
   return CheckInside(device_uri, query);
 }
 

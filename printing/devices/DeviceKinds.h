@@ -11,12 +11,16 @@
 
 namespace printing {
 
+// Where a device is asked, as a person reads it: "HOST port N" ("N or M").
+std::string WhereAt(const std::string& host, const std::vector<int>& ports);
+
 // What one check of a device has to work with.
 struct DeviceQuery {
   Transport& transport;
   const Deadline& deadline;
   bool describe = false;
   int depth = 0;  // URIs inside URIs (beh:/) looked into so far
+  SnmpAccess snmp = {};  // how a raw or LPD printer's agent is asked
 };
 
 using AskDevice = DeviceState (*)(const std::string& device_uri, const DeviceQuery& query);
@@ -40,7 +44,8 @@ DeviceState FromIppReply(const IppReply& reply);
 
 // TcpDevice.cpp: socket (raw) and lpd: the device takes a TCP connection
 // and does not hang up within kHangUpWait: one that hangs up at once takes
-// no job either.
+// no job either. Its SNMP agent is asked at the same time, as the query's
+// SnmpAccess says, for what the printer says of itself (Host Resources MIB).
 inline constexpr std::chrono::milliseconds kHangUpWait{200};
 DeviceState AskTcpPort(const std::string& device_uri, const DeviceQuery& query);
 
@@ -57,6 +62,9 @@ DeviceState AskSmbServer(const std::string& device_uri, const DeviceQuery& query
 
 // BehDevice.cpp: beh:/DD/ATTEMPTS/DELAY/URI: the device of the URI inside.
 DeviceState AskBehindBeh(const std::string& device_uri, const DeviceQuery& query);
+
+// A request id of its own for each SNMP request of the program.
+std::int32_t NewSnmpRequestId();
 
 // HpDevice.cpp: HPLIP's hp and hpfax: on the network (/net/), the printer
 // answers SNMP as HPLIP asks it; on USB (/usb/), it is on the bus.

@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "DeviceKinds.h"
+#include "DeviceStatus.h"
 #include "Snmp.h"
 
 namespace printing {
@@ -21,6 +22,11 @@ std::string QueryValue(const std::string& uri, const std::string& key) {
 }
 
 }  // namespace
+
+std::int32_t NewSnmpRequestId() {
+  static std::atomic<std::uint32_t> ids{static_cast<std::uint32_t>(Clock::now().time_since_epoch().count())};
+  return static_cast<std::int32_t>(ids++ & 0x7fffffff);
+}
 
 DeviceState AskHpPrinter(const std::string& device_uri, const DeviceQuery& query) {
   const auto colon = device_uri.find(':');
@@ -45,12 +51,14 @@ DeviceState AskHpPrinter(const std::string& device_uri, const DeviceQuery& query
 
   DeviceState state;
   state.kind = DeviceState::Unreachable;
-  // A request id of its own for each request of the program.
-  static std::atomic<std::uint32_t> ids{static_cast<std::uint32_t>(Clock::now().time_since_epoch().count())};
-  const std::int32_t id = static_cast<std::int32_t>(ids++ & 0x7fffffff);
+  state.where = WhereAt(host, {kSnmpPort});
+  const std::int32_t id = NewSnmpRequestId();
   const std::vector<std::string> addresses = query.transport.Lookup(host, kSnmpPort, query.deadline);
+  // The device ID, and in the same request what the printer says of itself.
+  std::vector<std::string> oids = HostPrinterOids(1);
+  oids.insert(oids.begin(), std::string(kHpDeviceIdOid));
   for (std::size_t i = 0; i < communities.size() && state.kind != DeviceState::Reachable; ++i) {
-    const std::vector<std::uint8_t> request = SnmpGetRequest(communities[i], kHpDeviceIdOid, id);
+    const std::vector<std::uint8_t> request = SnmpGetRequest(communities[i], oids, id);
     const bool last = i + 1 == communities.size();
     const Deadline round(last ? query.deadline.Left() : query.deadline.Left() / 2);
     for (const std::string& address : addresses) {
@@ -61,6 +69,7 @@ DeviceState AskHpPrinter(const std::string& device_uri, const DeviceQuery& query
       // names an error.
       if (read && read->request_id == id) {
         state.kind = DeviceState::Reachable;
+        if (const auto word = ReadHostPrinterStatus(*read, id, communities[i], 1)) AddHostWord(state, *word);
         break;
       }
     }

@@ -1,5 +1,5 @@
 #include "DeviceKinds.h"
-#include "PrinterState.h"
+#include "DeviceStatus.h"
 
 namespace printing {
 
@@ -33,7 +33,8 @@ bool SaysNotThere(const IppReply& reply) {
 
 DeviceState FromIppReply(const IppReply& reply) {
   DeviceState state;
-  state.kind = reply.answered && !SaysNotThere(reply) ? DeviceState::Reachable : DeviceState::Unreachable;
+  state.gone = reply.answered && SaysNotThere(reply);
+  state.kind = reply.answered && !state.gone ? DeviceState::Reachable : DeviceState::Unreachable;
   if (state.kind != DeviceState::Reachable || reply.http_status != 200 || !reply.ipp || !reply.ipp->Succeeded())
     return state;
   const IppAnswer& ipp = *reply.ipp;
@@ -52,7 +53,9 @@ DeviceState FromIppReply(const IppReply& reply) {
 DeviceState AskIppPrinter(const std::string& device_uri, const DeviceQuery& query) {
   const std::optional<DeviceUri> uri = SplitDeviceUri(device_uri);
   if (!uri) return DeviceState{};
-  return FromIppReply(query.transport.AskIpp(*uri, query.describe, query.deadline));
+  DeviceState state = FromIppReply(query.transport.AskIpp(*uri, query.describe, query.deadline));
+  state.where = WhereAt(uri->host, {uri->port});
+  return state;
 }
 
 }  // namespace printing

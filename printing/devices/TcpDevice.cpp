@@ -1,29 +1,139 @@
 #include <algorithm>
-#include <functional>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "DeviceKinds.h"
+#include "DeviceStatus.h"
+#include "Snmp.h"
 
 namespace printing {
 namespace {
 
-// Whether the device at `host` takes a TCP connection on one of `ports` (and
-// keeps it for `hold`): every address and port is tried at once, so that
-// one that drops the attempt silently does not use up the time of the others.
-DeviceState AnyConnects(const std::string& host, const std::vector<int>& ports, std::chrono::milliseconds hold,
-                        const DeviceQuery& query) {
+// How long a raw or LPD printer's agent is waited for once its connection
+// holds: its word is added when it comes by then.
+constexpr std::chrono::milliseconds kAgentWait{300};
+
+// What one address said: whether its connection held, and what its agent
+// said of the printer.
+struct AddressAnswer {
+  bool held = false;
+  std::optional<HostPrinterStatus> word;
+};
+
+// One value that a thread hands to another, which waits for it a while.
+template <class Value>
+class Handover {
+ public:
+  void Give(Value value) {
+    std::lock_guard lock(mutex_);
+    value_ = std::move(value);
+    given_.notify_all();
+  }
+  std::optional<Value> WaitUntil(Clock::time_point until) {
+    std::unique_lock lock(mutex_);
+    given_.wait_until(lock, until, [&] { return value_.has_value(); });
+    return value_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable given_;
+  std::optional<Value> value_;
+};
+
+// The agent's question to the printer at the device index of `snmp`.
+struct AgentQuestion {
+  const SnmpAccess& snmp;
+  std::int32_t id;
+  std::vector<std::uint8_t> request;  // none: the agent is not asked
+};
+
+// Asks `address`: the connection to `port`, and at the same time its agent;
+// once the connection holds, the agent has kAgentWait more to answer.
+AddressAnswer AskAddress(const DeviceQuery& query, const std::string& address, int port,
+                         std::chrono::milliseconds hold, const AgentQuestion& question, std::stop_token stop) {
+  std::stop_source agent_stop;
+  const std::stop_callback with_the_rest(stop, [&agent_stop] { agent_stop.request_stop(); });
+  Handover<std::optional<std::vector<std::uint8_t>>> heard;
+  std::jthread agent;  // last: it ends before what it uses
+  if (!question.request.empty())
+    agent = std::jthread([&, token = agent_stop.get_token()] {
+      heard.Give(query.transport.Exchange(address, kSnmpPort, question.request, query.deadline, token));
+    });
+  AddressAnswer answer;
+  answer.held = query.transport.Connects(address, port, hold, query.deadline, stop);
+  if (answer.held && agent.joinable()) {
+    const Deadline wait(std::min(kAgentWait, query.deadline.Left()));
+    const auto bytes = heard.WaitUntil(wait.At());
+    if (bytes && *bytes) {
+      if (const auto read = ReadSnmpAnswer((*bytes)->data(), (*bytes)->size()))
+        answer.word = ReadHostPrinterStatus(*read, question.id, question.snmp.community, question.snmp.index);
+    }
+  }
+  agent_stop.request_stop();
+  return answer;
+}
+
+// Asks every address of `host` on each of `ports` at once: the first whose
+// connection holds answers for the device, and the others are stopped, so
+// that one that drops the attempt silently does not hold the answer back.
+DeviceState FirstThatHolds(const std::string& host, const std::vector<int>& ports, std::chrono::milliseconds hold,
+                           const DeviceQuery& query, const AgentQuestion& question) {
   DeviceState state;
   state.kind = DeviceState::Unreachable;
-  std::vector<std::function<bool()>> tries;
-  for (const std::string& address : query.transport.Lookup(host, ports.front(), query.deadline))
-    for (int port : ports)
-      tries.push_back([&query, address, port, hold] {
-        return query.transport.Connects(address, port, hold, query.deadline);
-      });
-  for (bool connected : AllAtOnce(tries))
-    if (connected) state.kind = DeviceState::Reachable;
+  state.where = WhereAt(host, ports);
+  const std::vector<std::string> addresses = query.transport.Lookup(host, ports.front(), query.deadline);
+  std::mutex mutex;
+  std::condition_variable ended;
+  std::size_t count = 0, done = 0;
+  std::optional<AddressAnswer> first;
+  std::stop_source stop;
+  {
+    std::vector<std::jthread> asking;
+    for (const std::string& address : addresses)
+      for (int port : ports) {
+        ++count;
+        asking.emplace_back([&, address, port] {
+          AddressAnswer answer;
+          try {
+            answer = AskAddress(query, address, port, hold, question, stop.get_token());
+          } catch (...) {
+            // A failed attempt has not held.
+          }
+          std::lock_guard lock(mutex);
+          ++done;
+          if (answer.held && !first) first = answer;
+          ended.notify_all();
+        });
+      }
+    std::unique_lock lock(mutex);
+    ended.wait(lock, [&] { return first.has_value() || done == count; });
+    stop.request_stop();
+  }
+  if (!first) return state;
+  state.kind = DeviceState::Reachable;
+  if (first->word) AddHostWord(state, *first->word);
   return state;
+}
+
+// Whether a device URI's options leave its SNMP agent alone: "snmp=off" (or
+// no, false), as CUPS's own backends read it.
+bool AgentTurnedOff(const std::string& device_uri) {
+  const auto query = device_uri.find('?');
+  if (query == std::string::npos) return false;
+  for (std::size_t at = query + 1; at < device_uri.size();) {
+    const auto end = std::min(device_uri.find('&', at), device_uri.size());
+    std::string pair = device_uri.substr(at, end - at);
+    for (char& c : pair) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (pair == "snmp=off" || pair == "snmp=no" || pair == "snmp=false") return true;
+    at = end + 1;
+  }
+  return false;
 }
 
 }  // namespace
@@ -31,7 +141,10 @@ DeviceState AnyConnects(const std::string& host, const std::vector<int>& ports, 
 DeviceState AskTcpPort(const std::string& device_uri, const DeviceQuery& query) {
   const std::optional<DeviceUri> uri = SplitDeviceUri(device_uri);
   if (!uri) return DeviceState{};
-  return AnyConnects(uri->host, {uri->port}, kHangUpWait, query);
+  AgentQuestion question{query.snmp, NewSnmpRequestId(), {}};
+  if (query.snmp.ask && !AgentTurnedOff(device_uri))
+    question.request = SnmpGetRequest(query.snmp.community, HostPrinterOids(query.snmp.index), question.id);
+  return FirstThatHolds(uri->host, {uri->port}, kHangUpWait, query, question);
 }
 
 std::optional<SmbServer> SplitSmbUri(std::string_view uri) {
@@ -86,7 +199,7 @@ DeviceState AskSmbServer(const std::string& device_uri, const DeviceQuery& query
   // Its queue's own state needs a session, which needs a password: the
   // server taking a connection is all that is asked.
   const std::vector<int> ports = server->port ? std::vector<int>{server->port} : std::vector<int>{445, 139};
-  return AnyConnects(server->host, ports, std::chrono::milliseconds(0), query);
+  return FirstThatHolds(server->host, ports, std::chrono::milliseconds(0), query, AgentQuestion{query.snmp, 0, {}});
 }
 
 }  // namespace printing

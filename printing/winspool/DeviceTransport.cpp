@@ -63,24 +63,32 @@ class Socket {
   SOCKET s_;
 };
 
-// Waits until `s` is ready as `write` or `read` asks, at most `wait`; false
-// when it is not, or has failed.
-bool Ready(SOCKET s, bool write, std::chrono::milliseconds wait) {
-  fd_set ready, failed;
-  FD_ZERO(&ready);
-  FD_ZERO(&failed);
-  FD_SET(s, &ready);
-  FD_SET(s, &failed);
-  const auto ms = wait.count();
-  timeval timeout{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
-  if (select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &timeout) <= 0) return false;
-  return FD_ISSET(s, &ready) && !FD_ISSET(s, &failed);
+// Waits until `s` is ready as `write` or `read` asks, at most `wait` and not
+// once a stop is asked for; false when it is not, or has failed.
+bool Ready(SOCKET s, bool write, std::chrono::milliseconds wait, std::stop_token stop = {}) {
+  // A stop is seen within a slice of the wait.
+  constexpr std::chrono::milliseconds kSlice{10};
+  const Deadline until(wait);
+  do {
+    if (stop.stop_requested()) return false;
+    fd_set ready, failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(s, &ready);
+    FD_SET(s, &failed);
+    const auto ms = (stop.stop_possible() ? std::min(kSlice, until.Left()) : until.Left()).count();
+    timeval timeout{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
+    const int seen = select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &timeout);
+    if (seen < 0) return false;
+    if (seen > 0) return FD_ISSET(s, &ready) && !FD_ISSET(s, &failed);
+  } while (!until.Passed());
+  return false;
 }
 
 }  // namespace
 
 bool SpoolerTransport::Connects(const std::string& address, int port, std::chrono::milliseconds hold,
-                                const Deadline& deadline) {
+                                const Deadline& deadline, std::stop_token stop) {
   ADDRINFOW hints{};
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICHOST;
@@ -92,7 +100,7 @@ bool SpoolerTransport::Connects(const std::string& address, int port, std::chron
   if (s.get() != INVALID_SOCKET && ioctlsocket(s.get(), FIONBIO, &nonblocking) == 0) {
     if (connect(s.get(), at->ai_addr, static_cast<int>(at->ai_addrlen)) == 0)
       connected = true;
-    else if (WSAGetLastError() == WSAEWOULDBLOCK && Ready(s.get(), true, deadline.Left()))
+    else if (WSAGetLastError() == WSAEWOULDBLOCK && Ready(s.get(), true, deadline.Left(), stop))
       connected = true;
     if (connected) {
       int error = 0;
@@ -106,7 +114,9 @@ bool SpoolerTransport::Connects(const std::string& address, int port, std::chron
   // A device that hangs up at once makes the connection readable: at its
   // end, or with its reset.
   const auto wait = std::min(hold, deadline.Left());
-  if (!Ready(s.get(), false, wait)) return true;
+  const bool readable = Ready(s.get(), false, wait, stop);
+  if (stop.stop_requested()) return false;
+  if (!readable) return true;
   char byte;
   const int got = recv(s.get(), &byte, 1, MSG_PEEK);
   return got > 0;  // it said something of its own accord: it is there
@@ -114,7 +124,8 @@ bool SpoolerTransport::Connects(const std::string& address, int port, std::chron
 
 std::optional<std::vector<std::uint8_t>> SpoolerTransport::Exchange(const std::string& address, int port,
                                                                     const std::vector<std::uint8_t>& datagram,
-                                                                    const Deadline& deadline) {
+                                                                    const Deadline& deadline,
+                                                                    std::stop_token stop) {
   if (!WinsockReady()) return std::nullopt;
   ADDRINFOW hints{};
   hints.ai_socktype = SOCK_DGRAM;
@@ -128,13 +139,13 @@ std::optional<std::vector<std::uint8_t>> SpoolerTransport::Exchange(const std::s
   std::vector<std::uint8_t> answer(64 * 1024);
   // A datagram may be lost on its way: it is sent again now and then.
   constexpr std::chrono::milliseconds kResend{500};
-  while (!deadline.Passed()) {
+  while (!deadline.Passed() && !stop.stop_requested()) {
     if (send(s.get(), reinterpret_cast<const char*>(datagram.data()), static_cast<int>(datagram.size()), 0) ==
         SOCKET_ERROR)
       return std::nullopt;
     const Deadline round(std::min(kResend, deadline.Left()));
-    while (!round.Passed()) {
-      if (!Ready(s.get(), false, round.Left())) continue;
+    while (!round.Passed() && !stop.stop_requested()) {
+      if (!Ready(s.get(), false, round.Left(), stop)) continue;
       const int got = recv(s.get(), reinterpret_cast<char*>(answer.data()), static_cast<int>(answer.size()), 0);
       if (got == SOCKET_ERROR) return std::nullopt;  // WSAECONNRESET: the port is unreachable (ICMP)
       answer.resize(static_cast<std::size_t>(got));

@@ -19,11 +19,11 @@ class SpoolerTransport : public Transport {
   explicit SpoolerTransport(Bounds& bounds) : bounds_(bounds) {}
 
   std::vector<std::string> Lookup(const std::string& host, int port, const Deadline& deadline) override;
-  bool Connects(const std::string& address, int port, std::chrono::milliseconds hold,
-                const Deadline& deadline) override;
+  bool Connects(const std::string& address, int port, std::chrono::milliseconds hold, const Deadline& deadline,
+                std::stop_token stop) override;
   std::optional<std::vector<std::uint8_t>> Exchange(const std::string& address, int port,
                                                     const std::vector<std::uint8_t>& datagram,
-                                                    const Deadline& deadline) override;
+                                                    const Deadline& deadline, std::stop_token stop) override;
   // WinHTTP looks the name up itself, within the deadline. The printer is
   // asked for its state alone.
   IppReply AskIpp(const DeviceUri& uri, bool describe, const Deadline& deadline) override;

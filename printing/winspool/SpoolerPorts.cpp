@@ -56,20 +56,23 @@ std::wstring Wide(const std::string& utf8) {
   return std::wstring(wide.begin(), wide.end());
 }
 
-std::optional<std::string> TcpDevice(DWORD protocol, std::string host, DWORD port, const std::string& queue) {
+std::optional<PortedDevice> TcpDevice(DWORD protocol, std::string host, DWORD port, const std::string& queue,
+                                      bool snmp, std::string community, DWORD index) {
   if (host.empty() || port == 0 || port > 65535 || (protocol != kRawTcp && protocol != kLpr)) return std::nullopt;
   DeviceUri uri{protocol == kRawTcp ? "socket" : "lpd", std::move(host), static_cast<int>(port),
                 "/" + (protocol == kLpr ? queue : std::string())};
-  return JoinDeviceUri(uri);
+  // The port monitor's own device index when none is set.
+  const int device = index == 0 || index > 0x7FFFFFFF ? 1 : static_cast<int>(index);
+  return PortedDevice{JoinDeviceUri(uri), SnmpAccess{snmp, std::move(community), device}};
 }
 
 // What the port's monitor says of it.
-std::optional<std::string> AskPortMonitor(const std::wstring& port) {
+std::optional<PortedDevice> AskPortMonitor(const std::wstring& port) {
   std::wstring name = L",XcvPort " + port;
   PRINTER_DEFAULTSW enumerate{nullptr, nullptr, SERVER_ACCESS_ENUMERATE};
   HANDLE xcv = nullptr;
   if (!::OpenPrinterW(name.data(), &xcv, &enumerate)) return std::nullopt;
-  std::optional<std::string> device;
+  std::optional<PortedDevice> device;
   DWORD needed = 0, status = ERROR_SUCCESS;
   ConfigInfoData1 ask{};
   ask.dwVersion = 1;
@@ -80,17 +83,19 @@ std::optional<std::string> AskPortMonitor(const std::wstring& port) {
       status == ERROR_SUCCESS) {
     std::string host = Utf8(tcp.sztHostAddress, std::size(tcp.sztHostAddress));
     if (host.empty()) host = Utf8(tcp.sztIPAddress, std::size(tcp.sztIPAddress));
-    device = TcpDevice(tcp.dwProtocol, host, tcp.dwPortNumber, Utf8(tcp.sztQueue, std::size(tcp.sztQueue)));
+    device = TcpDevice(tcp.dwProtocol, host, tcp.dwPortNumber, Utf8(tcp.sztQueue, std::size(tcp.sztQueue)),
+                       tcp.dwSNMPEnabled != 0, Utf8(tcp.sztSNMPCommunity, std::size(tcp.sztSNMPCommunity)),
+                       tcp.dwSNMPDevIndex);
   } else if (XcvDataW(xcv, L"GetAPPortInfo", nullptr, 0, reinterpret_cast<BYTE*>(&ap), sizeof ap, &needed,
                       &status) &&
              status == ERROR_SUCCESS) {
     const std::string url = Utf8(ap.DeviceOrServiceUrl, std::size(ap.DeviceOrServiceUrl));
     if (ap.Protocol == kIpp) {
-      device = url;
+      device = PortedDevice{url, {}};
     } else if (std::optional<DeviceUri> wsd = SplitDeviceUri(url); ap.Protocol == kWsd && wsd) {
       wsd->scheme = "socket";  // its web service is only connected to
       wsd->resource = "/";
-      device = JoinDeviceUri(*wsd);
+      device = PortedDevice{JoinDeviceUri(*wsd), SnmpAccess{.ask = false}};
     }
   }
   ::ClosePrinter(xcv);
@@ -114,7 +119,7 @@ DWORD Number(HKEY key, const wchar_t* value) {
 }
 
 // What the Standard TCP/IP port monitor keeps of the port in the registry.
-std::optional<std::string> ReadPortKey(const std::wstring& port) {
+std::optional<PortedDevice> ReadPortKey(const std::wstring& port) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kTcpPorts + port).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
     return std::nullopt;
@@ -122,8 +127,12 @@ std::optional<std::string> ReadPortKey(const std::wstring& port) {
   if (host.empty()) host = Text(key, L"IPAddress").value_or(L"");
   const std::wstring queue = Text(key, L"Queue").value_or(L"");
   const DWORD protocol = Number(key, L"Protocol"), number = Number(key, L"PortNumber");
+  const bool snmp = Number(key, L"SNMP Enabled") != 0;
+  const std::wstring community = Text(key, L"SNMP Community").value_or(L"");
+  const DWORD index = Number(key, L"SNMP Index");
   RegCloseKey(key);
-  return TcpDevice(protocol, Utf8(host.c_str(), host.size()), number, Utf8(queue.c_str(), queue.size()));
+  return TcpDevice(protocol, Utf8(host.c_str(), host.size()), number, Utf8(queue.c_str(), queue.size()), snmp,
+                   Utf8(community.c_str(), community.size()), index);
 }
 
 bool IsUrl(const std::string& port) {
@@ -133,14 +142,14 @@ bool IsUrl(const std::string& port) {
 
 }  // namespace
 
-std::optional<std::string> PortDevice(const std::string& port, const Deadline& deadline, Bounds& bounds) {
+std::optional<PortedDevice> PortDevice(const std::string& port, const Deadline& deadline, Bounds& bounds) {
   if (port.empty()) return std::nullopt;
-  if (IsUrl(port)) return port;
+  if (IsUrl(port)) return PortedDevice{port, {}};
   const std::wstring wide = Wide(port);
   // The spooler's calls are given up on at the deadline; an abandoned one
   // closes its own handle.
-  auto asked = bounds.Run<std::optional<std::string>>(
-      deadline, [wide] { return AskPortMonitor(wide); }, [](std::optional<std::string>&) {});
+  auto asked = bounds.Run<std::optional<PortedDevice>>(
+      deadline, [wide] { return AskPortMonitor(wide); }, [](std::optional<PortedDevice>&) {});
   if (asked && *asked) return *asked;
   if (deadline.Passed()) return std::nullopt;
   return ReadPortKey(wide);

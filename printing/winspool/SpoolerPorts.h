@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Bounded.h"
+#include "DeviceCheck.h"
 
 namespace printing {
 
@@ -19,8 +20,16 @@ namespace printing {
 // - a port of the WSD and IPP port monitor: the device's IPP URL, or for a
 //   WSD device "socket://HOST:PORT" of its URL (XcvData "GetAPPortInfo").
 //
+// With it, whether and how the printer's SNMP agent is asked: for a Standard
+// TCP/IP port, as its configuration says (SNMP status enabled, its community
+// and device index); an administrator who turned it off is heeded.
+//
 // The port monitor's calls run under `bounds` and are given up on at the
 // deadline.
-std::optional<std::string> PortDevice(const std::string& port, const Deadline& deadline, Bounds& bounds);
+struct PortedDevice {
+  std::string uri;
+  SnmpAccess snmp;
+};
+std::optional<PortedDevice> PortDevice(const std::string& port, const Deadline& deadline, Bounds& bounds);
 
 }  // namespace printing

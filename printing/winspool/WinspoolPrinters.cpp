@@ -88,6 +88,7 @@ PrinterCollection WinspoolPrinters::Printers() {
       },
       kNothingToUndo);
   // A spooler that does not answer in time lists nothing.
+  Learnt().print_system_answered = listed.has_value();
   return listed ? PrinterCollection(std::move(*listed)) : PrinterCollection();
 }
 
@@ -166,9 +167,11 @@ DeviceState WinspoolPrinters::CheckPorts(const std::string& port_names) {
     port.erase(0, port.find_first_not_of(' '));
     port.erase(port.find_last_not_of(' ') + 1);
     if (port.empty()) continue;
-    const std::optional<std::string> device = PortDevice(port, deadline, bounds_);
+    const std::optional<PortedDevice> device = PortDevice(port, deadline, bounds_);
     if (!device) return DeviceState{};
-    asks.push_back([this, uri = *device, &deadline] { return CheckDevice(uri, transport_, deadline); });
+    asks.push_back([this, device = *device, &deadline] {
+      return CheckDevice(device.uri, transport_, deadline, false, device.snmp);
+    });
   }
   return AskAll(asks);
 }
@@ -208,7 +211,14 @@ std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16strin
   // when that word, or the printer's network device, says it cannot print.
   std::int32_t status = static_cast<std::int32_t>(info.Status);
   std::int32_t attributes = WithSpoolerStatus(static_cast<std::int32_t>(info.Attributes), status);
-  if (!IsConnection(info) && record.PortName) AddDeviceState(CheckPorts(*record.PortName), attributes, status);
+  Findings& learnt = Learnt();
+  learnt.system_status = status;
+  learnt.set_offline = (info.Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) != 0;
+  if (!IsConnection(info) && record.PortName) {
+    learnt.device = CheckPorts(*record.PortName);
+    if (record.PortName->find(',') != std::string::npos) learnt.group = Findings::Pool;
+    AddDeviceState(learnt.device, attributes, status);
+  }
   record.Attributes = attributes;
   record.Priority = static_cast<std::int32_t>(info.Priority);
   record.DefaultPriority = static_cast<std::int32_t>(info.DefaultPriority);
@@ -218,6 +228,19 @@ std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16strin
   record.Jobs = static_cast<std::int32_t>(info.cJobs);
   record.AveragePPM = static_cast<std::int32_t>(info.AveragePPM);
   return ERROR_SUCCESS;
+}
+
+std::string WinspoolPrinters::ErrorMessage(std::int32_t error) const {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) return PrinterServices::ErrorMessage(error);
+  std::string message = FromSystemAnsi(text).value_or("");
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+    message.pop_back();
+  return message.empty() ? PrinterServices::ErrorMessage(error) : message;
 }
 
 void WinspoolPrinters::Closed(std::int32_t handle, const std::u16string& /*name*/) {

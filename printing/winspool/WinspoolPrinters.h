@@ -59,6 +59,7 @@ class WinspoolPrinters : public PrinterServices {
   std::int32_t Open(std::int32_t handle, const std::u16string& name) override;
   std::int32_t Describe(std::int32_t handle, const std::u16string& name, Record& record) override;
   void Closed(std::int32_t handle, const std::u16string& name) override;
+  std::string ErrorMessage(std::int32_t error) const override;
 
  private:
   // What the devices behind the printer's ports say, within the one bound.

@@ -14,11 +14,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "AgentCases.h"
 #include "CupsPrinters.h"
 #include "LoopbackPeer.h"
 #include "OwnNetwork.h"
@@ -214,6 +217,34 @@ TEST_F(QueueKindsTest, ARawOrLpdDeviceIsThereWhileItKeepsTheConnection) {
       EXPECT_EQ(Reading(name), device.expected) << uri;
     }
   }
+}
+
+// A raw printer's SNMP agent says what keeps it from printing: the same
+// verdict, status word and reason as on Windows (AgentCases.h).
+TEST_F(QueueKindsTest, ARawPrintersAgentSaysWhatKeepsItFromPrinting) {
+  int n = 0;
+  for (const printing::testing::AgentCase& c : printing::testing::AgentCases()) {
+    std::unique_ptr<UdpPeer> agent = c.agent ? std::make_unique<UdpPeer>(c.agent, 161) : nullptr;
+    std::unique_ptr<LoopbackPeer> device = c.connects ? std::make_unique<LoopbackPeer>(LoopbackPeer::Silent) : nullptr;
+    const int port = device ? device->Port() : ClosedLoopbackPort();
+    const std::string name = "Agent" + std::to_string(n++);
+    Queue(name, "socket://" + Loopback(port));
+    EXPECT_EQ(Utf16ToUtf8(Test(Utf8ToUtf16(name))), c.verdict) << c.name;
+    EXPECT_EQ(module.PrinterInfo.Status, c.status) << c.name;
+    EXPECT_EQ(Utf16ToUtf8(module.Reason()), printing::testing::ReasonAt(c.reason, "127.0.0.1", port)) << c.name;
+  }
+  // The community of CUPS's own snmp.conf; none named there asks no agent.
+  UdpPeer agent(SnmpAgent(printing::testing::Printer({5, 3, printing::kHrOffline}, "private")), 161);
+  LoopbackPeer device(LoopbackPeer::Silent);
+  Queue("AgentConf", "socket://" + device.Address());
+  Queue("AgentOff", "socket://" + device.Address() + "/?snmp=off");
+  const std::string conf = scheduler_->ServerRoot() + "/snmp.conf";
+  for (const auto& [line, expected] : {std::pair{"# the site's\nCommunity private\n", "NO"}, {"Community\n", "YES"}}) {
+    std::ofstream(conf) << line;
+    EXPECT_EQ(Utf16ToUtf8(Test(u"AgentConf")), expected) << line;
+    EXPECT_EQ(Utf16ToUtf8(Test(u"AgentOff")), "YES") << "the queue turns its agent off";
+  }
+  std::remove(conf.c_str());
 }
 
 TEST_F(QueueKindsTest, AnIppPrinterIsThereUnlessItsAnswerSaysItIsGoneOrCannotServe) {

@@ -77,6 +77,28 @@ TEST_F(TestPrinterTest, ReadyAndNotReadyFromTheWorkOfflineBit) {
   }
 }
 
+TEST_F(TestPrinterTest, SaysWhyFromWhatTheLayerLearnt) {
+  printers.Add(u"Office", WithAttributes(0));
+  printers.Add(u"Offline", WithAttributes(printing::PRINTER_ATTRIBUTE_WORK_OFFLINE));
+  printers.Add(u"Locked").CannotOpen = true;
+  printers.Add(u"Broken").QueryFails = true;
+  struct Case {
+    const char16_t* name;
+    const char16_t* reason;
+  };
+  const Case cases[] = {
+      {u"Office", u"Ready: the print system reports it idle."},
+      {u"Offline", u"Not ready: the printer cannot print now."},
+      {u"Nowhere", u"No printer named \"Nowhere\" is installed."},
+      {u"Locked", u"The system would not open the printer: Access is denied. (error 5)"},
+      {u"Broken", u"The printer's description could not be read: The RPC server is unavailable. (error 1722)"},
+  };
+  for (const Case& c : cases) {
+    module.TestPrinter(c.name);
+    EXPECT_EQ(module.Reason(), c.reason) << printing::Utf16ToUtf8(c.name);
+  }
+}
+
 TEST_F(TestPrinterTest, ListsTheFirst21WordsInDecimal) {
   Record r;
   r.DevMode = -5;

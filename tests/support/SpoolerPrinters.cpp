@@ -53,7 +53,7 @@ AddedPrinter::~AddedPrinter() {
 }
 
 TcpPortKey::TcpPortKey(std::u16string port, const std::u16string& host, std::uint32_t number,
-                       std::uint32_t protocol)
+                       std::uint32_t protocol, const PortSnmp& snmp)
     : port_(std::move(port)) {
   HKEY key = nullptr;
   const std::wstring path = kTcpPorts + Wide(port_), name = Wide(host);
@@ -63,6 +63,12 @@ TcpPortKey::TcpPortKey(std::u16string port, const std::u16string& host, std::uin
   RegSetValueExW(key, L"HostName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
                  static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
   RegSetValueExW(key, L"PortNumber", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&values[0]), sizeof(DWORD));
+  const DWORD snmp_values[] = {snmp.enabled ? 1u : 0u, snmp.index};
+  const std::wstring community = Wide(snmp.community);
+  RegSetValueExW(key, L"SNMP Enabled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&snmp_values[0]), sizeof(DWORD));
+  RegSetValueExW(key, L"SNMP Index", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&snmp_values[1]), sizeof(DWORD));
+  RegSetValueExW(key, L"SNMP Community", 0, REG_SZ, reinterpret_cast<const BYTE*>(community.c_str()),
+                 static_cast<DWORD>((community.size() + 1) * sizeof(wchar_t)));
   error_ = RegSetValueExW(key, L"Protocol", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&values[1]), sizeof(DWORD));
   RegCloseKey(key);
 }

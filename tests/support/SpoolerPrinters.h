@@ -25,11 +25,19 @@ class AddedPrinter {
   std::uint32_t error_ = 0;
 };
 
+// How a Standard TCP/IP port asks its printer's SNMP agent for its status.
+struct PortSnmp {
+  bool enabled = false;
+  std::u16string community = u"public";
+  std::uint32_t index = 1;
+};
+
 // The key of a Standard TCP/IP port: raw (protocol 1) or LPR (2) to
 // `host`:`number`.
 class TcpPortKey {
  public:
-  TcpPortKey(std::u16string port, const std::u16string& host, std::uint32_t number, std::uint32_t protocol);
+  TcpPortKey(std::u16string port, const std::u16string& host, std::uint32_t number, std::uint32_t protocol,
+             const PortSnmp& snmp = {});
   ~TcpPortKey();
   TcpPortKey(const TcpPortKey&) = delete;
   TcpPortKey& operator=(const TcpPortKey&) = delete;

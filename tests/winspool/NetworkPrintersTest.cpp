@@ -12,8 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "AgentCases.h"
 #include "LoopbackPeer.h"
 #include "SpoolerPrinters.h"
+#include "Text.h"
+#include "UdpPeer.h"
 #include "WinspoolPrinters.h"
 #include "Win32Window.h"  // last: it brings in <windows.h>
 #include <objbase.h>
@@ -54,6 +57,26 @@ std::wstring Entry(HWND list, int row) {
 }
 
 std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+// Double-clicks `printer` in the window's list and tests it; false when it
+// is not listed.
+bool TestInWindow(Win32Window& window, const std::string& printer) {
+  HWND list = window.Control("lstPrinters");
+  const std::wstring name(printer.begin(), printer.end());
+  const LRESULT row = SendMessageW(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(name.c_str()));
+  if (row == LB_ERR) return false;
+  RECT r;
+  SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
+  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(list, WM_LBUTTONUP, 0, at);
+  SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  SendMessageW(list, WM_LBUTTONUP, 0, at);
+  const auto start = Clock::now();
+  SendMessageW(window.Control("cmdTest"), BM_CLICK, 0, 0);
+  EXPECT_LT(Clock::now() - start, kHang) << printer;
+  return true;
+}
 
 TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
   const int ipp_device = IppDevicePort();
@@ -123,27 +146,79 @@ TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
     window.Show(SW_SHOWNORMAL);
     SendMessageW(window.Control("cmdLoadPrinters"), BM_CLICK, 0, 0);
     SendMessageW(window.Control("chkShowTech"), BM_CLICK, 0, 0);
-    HWND list = window.Control("lstPrinters");
     for (const Case& c : cases) {
-      const std::wstring name(c.printer.begin(), c.printer.end());
-      const LRESULT row = SendMessageW(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(name.c_str()));
-      ASSERT_NE(row, LB_ERR) << c.printer << " is not listed";
-      RECT r;
-      SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
-      const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-      SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-      SendMessageW(list, WM_LBUTTONUP, 0, at);
-      SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-      SendMessageW(list, WM_LBUTTONUP, 0, at);
-      const auto start = Clock::now();
-      SendMessageW(window.Control("cmdTest"), BM_CLICK, 0, 0);
-      EXPECT_LT(Clock::now() - start, kHang) << c.printer;
+      ASSERT_TRUE(TestInWindow(window, c.printer)) << c.printer << " is not listed";
       EXPECT_EQ(TextOf(window.Control("lblResult")), c.verdict) << c.printer;
       EXPECT_EQ(Entry(window.Control("List1"), 18), L"Buffer No. 18  Buffer Value " + std::to_wstring(c.status))
           << c.printer;
     }
     // The window takes the next test as it took the first.
     EXPECT_TRUE(IsWindowEnabled(window.Control("cmdTest")));
+    EXPECT_EQ(spooler.OpenHandleCount(), 0u);
+  }
+  CoUninitialize();
+}
+
+// A raw printer's SNMP agent says what keeps it from printing, as on Linux
+// (AgentCases.h), where its Standard TCP/IP port has SNMP status on; the
+// port's community and device index are the ones asked, and a port with SNMP
+// off leaves the agent alone.
+TEST(NetworkPrinters, ARawPrintersAgentSaysWhatKeepsItFromPrinting) {
+  const std::vector<AgentCase> cases = AgentCases();
+  constexpr std::int32_t kDown = 5, kIdle = 3;
+  // Down and offline, at index 2 of the agent in "private".
+  const UdpPeer::Answer down_at_2 = SnmpAgent(Printer({kDown, kIdle, printing::kHrOffline}, "private", 2));
+  struct PortCase {
+    const char* name;
+    PortSnmp snmp;
+    const char* verdict;
+    int status;
+  };
+  const PortCase ports[] = {
+      {"SNMP off", {false, u"private", 2}, "YES", 0},
+      {"another community", {true, u"private", 2}, "NO", 0x82},
+      {"another index only", {true, u"public", 2}, "YES", 0},
+      {"another community only", {true, u"private", 1}, "YES", 0},
+  };
+  std::vector<std::unique_ptr<LoopbackPeer>> devices;
+  std::vector<std::unique_ptr<TcpPortKey>> keys;
+  std::vector<std::unique_ptr<AddedPrinter>> added;
+  const auto add = [&](const std::string& printer, bool connects, const PortSnmp& snmp) {
+    devices.push_back(connects ? std::make_unique<LoopbackPeer>(LoopbackPeer::Silent) : nullptr);
+    const int port = connects ? devices.back()->Port() : ClosedLoopbackPort();
+    const std::string name = "IP_127.0.0.1_agent" + std::to_string(keys.size());
+    keys.push_back(std::make_unique<TcpPortKey>(U16(name), u"127.0.0.1", port, 1, snmp));
+    added.push_back(std::make_unique<AddedPrinter>(U16(printer), U16(name)));
+    EXPECT_EQ(keys.back()->Error() | added.back()->Error(), 0u) << printer;
+    return port;
+  };
+  std::vector<int> numbers;
+  for (const AgentCase& c : cases) numbers.push_back(add(std::string("Agent ") + c.name, c.connects, {true}));
+  for (const PortCase& p : ports) add(std::string("Port ") + p.name, true, p.snmp);
+
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    WinspoolPrinters spooler;
+    Win32Window window(spooler, GetModuleHandleW(nullptr));
+    window.Show(SW_SHOWNORMAL);
+    SendMessageW(window.Control("cmdLoadPrinters"), BM_CLICK, 0, 0);
+    SendMessageW(window.Control("chkShowTech"), BM_CLICK, 0, 0);
+    const auto read = [&](const std::string& printer, const UdpPeer::Answer& agent, const char* verdict, int status) {
+      std::unique_ptr<UdpPeer> on_161 = agent ? std::make_unique<UdpPeer>(agent, 161) : nullptr;
+      ASSERT_TRUE(TestInWindow(window, printer)) << printer << " is not listed";
+      EXPECT_EQ(TextOf(window.Control("lblResult")),
+                std::string(verdict) == "YES" ? L"Printer Ready" : L"Printer Not Ready (at this time)")
+          << printer;
+      EXPECT_EQ(Entry(window.Control("List1"), 18), L"Buffer No. 18  Buffer Value " + std::to_wstring(status))
+          << printer;
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+      const AgentCase& c = cases[i];
+      read(std::string("Agent ") + c.name, c.agent, c.verdict, c.status);
+      EXPECT_EQ(printing::Utf16ToUtf8(window.Form().Probe().Reason()), ReasonAt(c.reason, "127.0.0.1", numbers[i]))
+          << c.name;
+    }
+    for (const PortCase& p : ports) read(std::string("Port ") + p.name, down_at_2, p.verdict, p.status);
     EXPECT_EQ(spooler.OpenHandleCount(), 0u);
   }
   CoUninitialize();

@@ -1,0 +1,80 @@
+// Raw printers whose SNMP agent (on port 161 of the printer's address) says
+// each state that a test of the printer reads: one table for the Linux tests
+// (a queue on socket://) and the Windows tests (a Standard TCP/IP port with
+// SNMP status on, community "public", device index 1), which read the same
+// verdict, status word and reason.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "SpoolerCodes.h"
+#include "UdpPeer.h"
+
+namespace printing::testing {
+
+struct AgentCase {
+  const char* name;
+  UdpPeer::Answer agent;  // none: nothing on port 161 (ICMP refuses)
+  bool connects;          // the printer's raw port takes the connection and keeps it
+  const char* verdict;    // "YES" or "NO"
+  std::int32_t status;    // the status word
+  const char* reason;     // "{where}" stands for "ADDRESS port PORT"
+};
+
+inline SnmpAgentSetup Printer(HostPrinterStatus status, std::string community = "public", int index = 1) {
+  return {std::move(community), HostPrinterObjects(index, status)};
+}
+
+inline std::vector<AgentCase> AgentCases() {
+  constexpr std::int32_t kRunning = 2, kIdle = 3;
+  const HostPrinterStatus idle{kRunning, kIdle, 0};
+  auto with = [&](std::int32_t device, std::int32_t printer, std::uint16_t errors) {
+    return SnmpAgent(Printer({device, printer, errors}));
+  };
+  SnmpAgentSetup missing = Printer(idle);
+  missing.objects.erase(HostPrinterOids(1)[3]);  // no hrPrinterDetectedErrorState
+  SnmpAgentSetup failing = Printer(idle);
+  failing.error_status = 5;  // genErr
+  SnmpAgentSetup not_a_printer = Printer({kHrDeviceDown, kIdle, kHrOffline});
+  not_a_printer.objects = HostPrinterObjects(1, {kHrDeviceDown, kIdle, kHrOffline}, "1.3.6.1.2.1.25.3.1.3");
+  const char* ready_idle = "Ready: the printer answered at {where} and is idle.";
+  const char* ready = "Ready: the printer answered at {where}.";
+  return {
+      {"idle", SnmpAgent(Printer(idle)), true, "YES", 0, ready_idle},
+      {"printing", with(kRunning, 4, 0), true, "YES", PRINTER_STATUS_PRINTING,
+       "Ready: the printer answered at {where} and is printing."},
+      {"warming up", with(kRunning, 5, 0), true, "YES", PRINTER_STATUS_WARMING_UP,
+       "Ready: the printer answered at {where} and is warming up."},
+      {"offline bit", with(3, kIdle, kHrOffline), true, "NO", PRINTER_STATUS_OFFLINE,
+       "Not ready: the printer says it is offline."},
+      {"down", with(kHrDeviceDown, 2, 0), true, "NO", PRINTER_STATUS_ERROR,
+       "Not ready: the printer says it is down. It reports: an error."},
+      {"jammed", with(3, kIdle, kHrJammed), true, "YES", PRINTER_STATUS_PAPER_JAM,
+       "Ready: the printer answered at {where} and is idle. It reports: paper jam."},
+      {"no paper", with(3, kIdle, kHrNoPaper), true, "YES", PRINTER_STATUS_PAPER_OUT,
+       "Ready: the printer answered at {where} and is idle. It reports: out of paper."},
+      {"door open", with(3, kIdle, kHrDoorOpen), true, "YES", PRINTER_STATUS_DOOR_OPEN,
+       "Ready: the printer answered at {where} and is idle. It reports: door open."},
+      {"toner low", with(3, kIdle, kHrLowToner), true, "YES", PRINTER_STATUS_TONER_LOW,
+       "Ready: the printer answered at {where} and is idle. It reports: toner low."},
+      {"objects missing", SnmpAgent(missing), true, "YES", 0, ready},
+      {"error status", SnmpAgent(failing), true, "YES", 0, ready},
+      {"another community", SnmpAgent(Printer({kHrDeviceDown, kIdle, kHrOffline}, "private")), true, "YES", 0,
+       ready},
+      {"silent", [](const Datagram&) { return std::optional<Datagram>(); }, true, "YES", 0, ready},
+      {"no agent", nullptr, true, "YES", 0, ready},
+      {"not a printer", SnmpAgent(not_a_printer), true, "YES", 0, ready},
+      {"no connection", SnmpAgent(Printer(idle)), false, "NO", PRINTER_STATUS_OFFLINE,
+       "Not ready: the printer does not answer at {where}."},
+  };
+}
+
+// `reason` with its "{where}" filled in.
+inline std::string ReasonAt(std::string reason, const std::string& address, int port) {
+  if (const auto at = reason.find("{where}"); at != std::string::npos)
+    reason.replace(at, 7, address + " port " + std::to_string(port));
+  return reason;
+}
+
+}  // namespace printing::testing
