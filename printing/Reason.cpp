@@ -64,6 +64,7 @@ std::string NotReady(const TestOutcome& o, const Findings& f) {
   if (d.kind == DeviceState::Unreachable) {
     if (d.where == "USB") return "the USB printer is not connected, or is switched off";
     if (d.gone) return "the printer is gone from its server at " + d.where;
+    if (d.cannot_serve) return "the printer at " + d.where + " says it cannot serve now";
     return "the printer does not answer at " + d.where;
   }
   if (SaysItCannotPrint(d)) {

@@ -32,7 +32,8 @@ struct DeviceState {
   bool accepting = true;
   std::int32_t status = 0;  // PRINTER_STATUS_* bits of its state and reasons
   bool from_agent = false;  // that state is its SNMP agent's word
-  bool gone = false;        // it answered that the printer is gone, or cannot serve
+  bool gone = false;          // it answered that the printer is not there (any more)
+  bool cannot_serve = false;  // it answered that it cannot serve now (busy, unavailable)
   // Where it was asked, as a person reads it ("10.0.0.5 port 9100", "USB"):
   // never a user name or password of its URI.
   std::string where;

@@ -6,16 +6,22 @@ namespace printing {
 namespace {
 
 // Whether an answer says that the printer its URI names is not there: gone
-// from the device, or the device cannot serve now. One that wants a password
-// (401, 403, client-error-not-authorized, -forbidden), or refuses the
-// request for any other reason, has answered and is there.
-bool SaysNotThere(const IppReply& reply) {
+// from the device. One that wants a password (401, 403,
+// client-error-not-authorized, -forbidden), or refuses the request for any
+// other reason, has answered and is there.
+bool SaysGone(const IppReply& reply) {
   const int http = reply.http_status;
-  if (http == 404 || http == 410 || (http >= 500 && http <= 599 && http != 501 && http != 505)) return true;
+  if (http == 404 || http == 410) return true;
+  return reply.ipp && (reply.ipp->status_code == 0x0406 ||   // client-error-not-found
+                       reply.ipp->status_code == 0x0407);    // client-error-gone
+}
+
+// Whether an answer says that the device cannot serve now.
+bool SaysCannotServe(const IppReply& reply) {
+  const int http = reply.http_status;
+  if (http >= 500 && http <= 599 && http != 501 && http != 505) return true;
   if (!reply.ipp) return false;
   switch (reply.ipp->status_code) {
-    case 0x0406:  // client-error-not-found
-    case 0x0407:  // client-error-gone
     case 0x0500:  // server-error-internal-error
     case 0x0502:  // server-error-service-unavailable
     case 0x0504:  // server-error-device-error
@@ -33,8 +39,9 @@ bool SaysNotThere(const IppReply& reply) {
 
 DeviceState FromIppReply(const IppReply& reply) {
   DeviceState state;
-  state.gone = reply.answered && SaysNotThere(reply);
-  state.kind = reply.answered && !state.gone ? DeviceState::Reachable : DeviceState::Unreachable;
+  state.gone = reply.answered && SaysGone(reply);
+  state.cannot_serve = reply.answered && !state.gone && SaysCannotServe(reply);
+  state.kind = reply.answered && !state.gone && !state.cannot_serve ? DeviceState::Reachable : DeviceState::Unreachable;
   if (state.kind != DeviceState::Reachable || reply.http_status != 200 || !reply.ipp || !reply.ipp->Succeeded())
     return state;
   const IppAnswer& ipp = *reply.ipp;

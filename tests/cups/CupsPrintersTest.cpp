@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "CupsPrinters.h"
+#include "Module1.h"
+#include "NoView.h"
 #include "PrivateScheduler.h"
 #include "Text.h"
 
@@ -28,6 +30,12 @@ Accepting Yes
 DeviceURI file:///dev/null
 State Idle
 Reason media-empty-error
+Accepting Yes
+</Printer>
+<Printer Failed>
+DeviceURI file:///dev/null
+State Stopped
+StateMessage Filter failed
 Accepting Yes
 </Printer>
 )";
@@ -138,7 +146,7 @@ cupstest::PrivateScheduler* CupsPrintersTest::scheduler_ = nullptr;
 
 TEST_F(CupsPrintersTest, ListsTheDestinationsAsLpstatDoes) {
   const std::vector<std::string> expected = scheduler_->OutputLines("lpstat -e");
-  ASSERT_EQ(expected.size(), 10u) << scheduler_->Output("lpstat -e");
+  ASSERT_EQ(expected.size(), 11u) << scheduler_->Output("lpstat -e");
   std::vector<std::string> names;
   std::vector<std::int32_t> ids;
   for (const PrinterObject& p : printers.Printers()) {
@@ -215,6 +223,31 @@ TEST_F(CupsPrintersTest, MediaEmptyErrorMeansPaperOut) {
   ASSERT_EQ(d.error, "");
   EXPECT_EQ(d.Status(), PRINTER_STATUS_PAPER_OUT | PRINTER_STATUS_ERROR);
   EXPECT_EQ(d.Attributes(), PRINTER_ATTRIBUTE_LOCAL);
+}
+
+// Why each verdict, as the window shows it beside the verdict.
+TEST_F(CupsPrintersTest, EachVerdictSaysWhy) {
+  probe::testing::NoView view;
+  probe::Module1 module{printers, view};
+  const struct {
+    const char16_t* name;
+    const char* reason;
+  } cases[] = {
+      {u"Office", "Ready: the print system reports it idle."},
+      // The scheduler's own message ends the reason, as lpstat -p shows it.
+      {u"Paused", "Not ready: the print queue is paused. The print system says \"Paused\""},
+      {u"Rejecting", "Not ready: the print queue does not accept jobs. The print system says \"Rejecting Jobs\""},
+      {u"Unplugged", "Not ready: the print system says the printer is offline."},
+      {u"NoPaper", "Ready: the print system reports it idle. It reports: out of paper, an error."},
+      {u"Failed", "Not ready: the print queue is paused. The print system says \"Filter failed\""},
+      {u"Network", "Not ready: the printer does not answer at 127.0.0.1 port 9."},
+      {u"Team", "Ready: the print system reports it idle."},
+      {u"Nowhere", "No printer named \"Nowhere\" is installed."},
+  };
+  for (const auto& c : cases) {
+    module.TestPrinter(c.name);
+    EXPECT_EQ(Utf16ToUtf8(module.Reason()), c.reason) << Utf16ToUtf8(c.name);
+  }
 }
 
 TEST_F(CupsPrintersTest, StringsDecodeBack) {

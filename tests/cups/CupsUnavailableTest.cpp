@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "CupsPrinters.h"
+#include "Module1.h"
+#include "NoView.h"
 #include "PrivateScheduler.h"
 
 using namespace printing;
@@ -42,6 +44,11 @@ class CupsUnavailableTest : public ::testing::Test {
     EXPECT_LT(Timed([&] { opened = printers.OpenPrinterW(u"Office", &handle, nullptr); }), bound);
     EXPECT_EQ(opened, 0);
     EXPECT_EQ(printers.LastDllError(), RPC_S_SERVER_UNAVAILABLE);
+    // Why, as the window says it.
+    probe::testing::NoView view;
+    probe::Module1 module{printers, view};
+    EXPECT_EQ(module.TestPrinter(u"Office"), u"NOTFOUND");
+    EXPECT_EQ(module.Reason(), u"The print system does not answer, so no printer is listed.");
   }
 };
 
@@ -65,6 +72,7 @@ TEST_F(CupsUnavailableTest, SchedulerStoppedWhileHandleIsOpen) {
   std::int32_t needed = 0;
   EXPECT_EQ(printers.GetPrinterA(handle, 2, buffer.data(), 4096, &needed), 0);
   EXPECT_EQ(printers.LastDllError(), RPC_S_SERVER_UNAVAILABLE);
+  EXPECT_EQ(printers.LastFindings().error_message, "The RPC server is unavailable.");
   EXPECT_NE(printers.ClosePrinter(handle), 0);
   EXPECT_EQ(printers.Printers().Count(), 0);
 }

@@ -248,20 +248,24 @@ TEST_F(QueueKindsTest, ARawPrintersAgentSaysWhatKeepsItFromPrinting) {
 }
 
 TEST_F(QueueKindsTest, AnIppPrinterIsThereUnlessItsAnswerSaysItIsGoneOrCannotServe) {
+  const char* gone = "Not ready: the printer is gone from its server at {where}.";
+  const char* busy = "Not ready: the printer at {where} says it cannot serve now.";
+  const char* ready = "Ready: the printer answered at {where}.";
   const struct {
     const char* what;
     std::string response;
     const char* expected;
+    const char* reason;
   } answers[] = {
-      {"client-error-not-found", IppStatusAnswer(0x0406), "not there"},
-      {"client-error-gone", IppStatusAnswer(0x0407), "not there"},
-      {"server-error-service-unavailable", IppStatusAnswer(0x0502), "not there"},
-      {"server-error-temporary-error", IppStatusAnswer(0x0505), "not there"},
+      {"client-error-not-found", IppStatusAnswer(0x0406), "not there", gone},
+      {"client-error-gone", IppStatusAnswer(0x0407), "not there", gone},
+      {"server-error-service-unavailable", IppStatusAnswer(0x0502), "not there", busy},
+      {"server-error-temporary-error", IppStatusAnswer(0x0505), "not there", busy},
       // Asking for a login is an answer.
-      {"client-error-not-authorized", IppStatusAnswer(0x0401), "there"},
-      {"client-error-forbidden", IppStatusAnswer(0x0403), "there"},
+      {"client-error-not-authorized", IppStatusAnswer(0x0401), "there", ready},
+      {"client-error-forbidden", IppStatusAnswer(0x0403), "there", ready},
       {"HTTP 401", "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"printer\"\r\n"
-                   "Content-Length: 0\r\nConnection: close\r\n\r\n", "there"},
+                   "Content-Length: 0\r\nConnection: close\r\n\r\n", "there", ready},
   };
   int n = 0;
   for (const auto& answer : answers) {
@@ -269,6 +273,8 @@ TEST_F(QueueKindsTest, AnIppPrinterIsThereUnlessItsAnswerSaysItIsGoneOrCannotSer
     const std::string name = "Ipp" + std::to_string(n++);
     Queue(name, "ipp://" + printer.Address() + "/ipp/print");
     EXPECT_EQ(Reading(name), answer.expected) << answer.what;
+    EXPECT_EQ(Utf16ToUtf8(module.Reason()), printing::testing::ReasonAt(answer.reason, "127.0.0.1", printer.Port()))
+        << answer.what;
   }
 }
 
@@ -290,6 +296,7 @@ TEST_F(QueueKindsTest, AClassIsReadyWhileOneOfItsMembersIs) {
   a.reset();
   EXPECT_EQ(Reading("Both"), "not there") << "no member's device is there";
   EXPECT_EQ(module.PrinterInfo.PortName, u"A,B");
+  EXPECT_EQ(module.Reason(), u"Not ready: none of the class's members is ready (A, B).");
 }
 
 }  // namespace

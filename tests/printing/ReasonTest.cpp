@@ -24,8 +24,9 @@ TEST(Reason, EachCaseReadsAsTheTableSays) {
   agent_down.stopped = agent_down.from_agent = true;
   DeviceState stopped = Device(R, "printer.lan port 631", PRINTER_STATUS_PAUSED);
   stopped.stopped = true;
-  DeviceState gone = Device(U, "server port 631");
+  DeviceState gone = Device(U, "server port 631"), busy = Device(U, "server port 631");
   gone.gone = true;
+  busy.cannot_serve = true;
   auto with = [](auto change) {
     Findings f;
     change(f);
@@ -59,6 +60,8 @@ TEST(Reason, EachCaseReadsAsTheTableSays) {
        "Not ready: the USB printer is not connected, or is switched off."},
       {u"NO", PRINTER_STATUS_OFFLINE, with([&](Findings& f) { f.device = gone; }),
        "Not ready: the printer is gone from its server at server port 631."},
+      {u"NO", PRINTER_STATUS_OFFLINE, with([&](Findings& f) { f.device = busy; }),
+       "Not ready: the printer at server port 631 says it cannot serve now."},
       {u"NO", PRINTER_STATUS_OFFLINE | PRINTER_STATUS_PAPER_JAM,
        with([](Findings& f) {
          f.device = Device(DeviceState::Reachable, "h port 9100", PRINTER_STATUS_OFFLINE | PRINTER_STATUS_PAPER_JAM);

@@ -102,26 +102,28 @@ TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
     std::wstring verdict;
     int status;  // the status word the technical view shows
     int pool_port = 0;  // a printer pool's second raw port, 0 for none
+    const char* reason = nullptr;  // why, where "{where}" is 127.0.0.1 and the port
   };
   const Case cases[] = {
       {"Raw listener", 1, listener.Port(), ready, 0},
-      {"Raw closed", 1, closed, not_ready, 0x80},
+      {"Raw closed", 1, closed, not_ready, 0x80, 0, "Not ready: the printer does not answer at {where}."},
       {"Raw drops", 1, drops.Port(), not_ready, 0x80},
       {"LPR listener", 2, listener.Port(), ready, 0},
       {"LPR closed", 2, closed, not_ready, 0x80},
       {"IPP idle", 0, ipp_device, ready, 0},
       {"IPP never answers", 0, silent.Port(), not_ready, 0x80},
-      {"IPP stopped", 0, stopped.Port(), not_ready, 0x1},
+      {"IPP stopped", 0, stopped.Port(), not_ready, 0x1, 0, "Not ready: the printer says it has stopped."},
       {"IPP rejecting", 0, rejecting.Port(), not_ready, 0},
       {"IPP offline", 0, offline.Port(), not_ready, 0x80 | 0x20000},
       {"IPP garbage", 0, garbage.Port(), not_ready, 0x80},
-      {"IPP gone", 0, gone.Port(), not_ready, 0x80},
+      {"IPP gone", 0, gone.Port(), not_ready, 0x80, 0, "Not ready: the printer is gone from its server at {where}."},
       {"IPP unavailable", 0, unavailable.Port(), not_ready, 0x80},
       {"IPP wants a login", 0, login.Port(), ready, 0},
       {"IPP HTTP 401", 0, basic.Port(), ready, 0},
       // A printer pool is there when one of its devices is.
       {"Pool one live", 1, closed, ready, 0, listener.Port()},
-      {"Pool none live", 1, closed, not_ready, 0x80, drops.Port()},
+      {"Pool none live", 1, closed, not_ready, 0x80, drops.Port(),
+       "Not ready: none of the pool's ports answers (IP_127.0.0.1_Poo{closed}, IP_127.0.0.1_none{drops})."},
   };
   std::vector<std::unique_ptr<TcpPortKey>> keys;
   std::vector<std::unique_ptr<AddedPrinter>> added;
@@ -151,6 +153,11 @@ TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
       EXPECT_EQ(TextOf(window.Control("lblResult")), c.verdict) << c.printer;
       EXPECT_EQ(Entry(window.Control("List1"), 18), L"Buffer No. 18  Buffer Value " + std::to_wstring(c.status))
           << c.printer;
+      if (c.reason == nullptr) continue;
+      std::string reason = ReasonAt(c.reason, "127.0.0.1", c.port);
+      for (const auto& [mark, number] : {std::pair{"{closed}", closed}, {"{drops}", drops.Port()}})
+        if (const auto at = reason.find(mark); at != std::string::npos) reason.replace(at, std::string(mark).size(), std::to_string(number));
+      EXPECT_EQ(printing::Utf16ToUtf8(window.Form().Probe().Reason()), reason) << c.printer;
     }
     // The window takes the next test as it took the first.
     EXPECT_TRUE(IsWindowEnabled(window.Control("cmdTest")));

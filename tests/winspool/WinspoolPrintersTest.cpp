@@ -100,6 +100,7 @@ TEST_F(WinspoolTest, WorkOfflineIsNotReady) {
   ASSERT_TRUE(offline.Changed()) << "could not set the printer offline, error " << GetLastError();
   EXPECT_EQ(module.TestPrinter(u"Workroom"), u"NO");
   EXPECT_EQ(view.label, u"0010000000000");
+  EXPECT_EQ(module.Reason(), u"Not ready: its user set it to work offline (Use Printer Offline).");
   EXPECT_EQ(module.PrinterInfo.PrinterName, u"Workroom");
   EXPECT_EQ(module.PrinterInfo.PortName, u"CUPS:Workroom");
   // From the scheduler's UTF-8 through the system code page.
@@ -109,12 +110,17 @@ TEST_F(WinspoolTest, WorkOfflineIsNotReady) {
 TEST_F(WinspoolTest, MissingNameIsNotFound) {
   EXPECT_EQ(module.TestPrinter(u"No such printer"), u"NOTFOUND");
   EXPECT_TRUE(view.lines.empty());
+  EXPECT_EQ(module.Reason(), u"No printer named \"No such printer\" is installed.");
 }
 
 TEST_F(WinspoolTest, SpoolerErrorsReachTheCaller) {
   std::int32_t handle = 0;
   EXPECT_EQ(printers.OpenPrinterW(u"No such printer", &handle, nullptr), 0);
   EXPECT_EQ(printers.LastDllError(), ERROR_INVALID_PRINTER_NAME);
+  // The system's own words for it.
+  EXPECT_EQ(printers.LastFindings().open_error, ERROR_INVALID_PRINTER_NAME);
+  EXPECT_FALSE(printers.LastFindings().error_message.empty());
+  EXPECT_NE(printers.LastFindings().error_message, "Unknown error.");
 
   ASSERT_NE(printers.OpenPrinterW(u"Paused", &handle, nullptr), 0);
   std::int32_t needed = 0;
