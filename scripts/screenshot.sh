@@ -2,7 +2,9 @@
 # Makes docs/window.png, the README's picture of the window: the program's
 # own window, grabbed after loading the sample queues of a private scheduler,
 # choosing Office by double-click, testing it and showing the technical view;
-# and docs/window-dark.png, the same under a dark colour scheme.
+# docs/window-dark.png, the same under a dark colour scheme; and
+# docs/window-why.png, the paused queue Paused tested, the pointer resting on
+# the verdict to show why.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
@@ -22,4 +24,5 @@ mkdir -p docs "$private/runtime" && chmod 700 "$private/runtime"
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private/runtime"
 build/tests/window/qt/grab_window docs/window.png Office
 build/tests/window/qt/grab_window --dark docs/window-dark.png Office
-echo "wrote docs/window.png and docs/window-dark.png"
+build/tests/window/qt/grab_window --why docs/window-why.png Paused
+echo "wrote docs/window.png, docs/window-dark.png and docs/window-why.png"

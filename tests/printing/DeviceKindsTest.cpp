@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <thread>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,16 +25,24 @@ class FakeTransport : public Transport {
   IppReply ipp;
   UsbPresence usb = UsbPresence::Unknown;
 
+  std::set<std::string> dropping;                       // addresses whose connections hang until stopped
+  std::vector<std::string> more_addresses;              // a host's addresses after its own name
+
   std::vector<std::string> asked;  // "lookup host", "tcp host:port", "udp host:port community", "ipp uri"
 
   std::vector<std::string> Lookup(const std::string& host, int, const Deadline&) override {
     Note("lookup " + host);
-    return {host};
+    std::vector<std::string> addresses{host};
+    addresses.insert(addresses.end(), more_addresses.begin(), more_addresses.end());
+    return addresses;
   }
-  bool Connects(const std::string& address, int port, std::chrono::milliseconds hold, const Deadline&,
-                std::stop_token) override {
+  bool Connects(const std::string& address, int port, std::chrono::milliseconds hold, const Deadline& deadline,
+                std::stop_token stop) override {
     const std::string where = address + ":" + std::to_string(port);
     Note("tcp " + where + (hold.count() > 0 ? " held" : ""));
+    while (dropping.count(address) && !deadline.Passed() && !stop.stop_requested())
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (dropping.count(address) && stop.stop_requested()) Note("stopped " + address);
     return listening.count(where) > 0;
   }
   std::optional<std::vector<std::uint8_t>> Exchange(const std::string& address, int port,
@@ -162,6 +171,17 @@ TEST(DeviceKinds, ADeviceIsThereOnlyWhenItAnswers) {
     transport.usb = c.usb;
     EXPECT_EQ(Check(c.uri, transport).kind, c.expected) << c.uri;
   }
+}
+
+// Of a host's addresses, the first whose connection holds answers, and the
+// attempts still waiting on the others are stopped.
+TEST(DeviceKinds, TheFirstAddressThatHoldsAnswersAndTheOthersAreStopped) {
+  FakeTransport transport;
+  transport.more_addresses = {"192.0.2.1"};
+  transport.dropping = {"192.0.2.1"};
+  transport.listening = {"printer.example:9100"};
+  EXPECT_EQ(Check("socket://printer.example", transport).kind, DeviceState::Reachable);
+  EXPECT_EQ(Asked(transport).count("stopped 192.0.2.1"), 1u);
 }
 
 TEST(DeviceKinds, AnIppAnswerCountsByItsStatus) {

@@ -58,25 +58,52 @@ std::wstring Entry(HWND list, int row) {
 
 std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
-// Double-clicks `printer` in the window's list and tests it; false when it
-// is not listed.
-bool TestInWindow(Win32Window& window, const std::string& printer) {
-  HWND list = window.Control("lstPrinters");
-  const std::wstring name(printer.begin(), printer.end());
-  const LRESULT row = SendMessageW(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(name.c_str()));
-  if (row == LB_ERR) return false;
-  RECT r;
-  SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
-  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  SendMessageW(list, WM_LBUTTONUP, 0, at);
-  SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-  SendMessageW(list, WM_LBUTTONUP, 0, at);
-  const auto start = Clock::now();
-  SendMessageW(window.Control("cmdTest"), BM_CLICK, 0, 0);
-  EXPECT_LT(Clock::now() - start, kHang) << printer;
-  return true;
-}
+// COM for the window's accessibility, for as long as the window.
+struct Com {
+  Com() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  ~Com() { CoUninitialize(); }
+};
+
+// The window over wine's spooler, with its printers listed and the technical
+// view shown, as a user tests a printer in it.
+struct SpoolerWindow : Com {
+  WinspoolPrinters spooler;
+  Win32Window window{spooler, GetModuleHandleW(nullptr)};
+
+  SpoolerWindow() {
+    window.Show(SW_SHOWNORMAL);
+    SendMessageW(window.Control("cmdLoadPrinters"), BM_CLICK, 0, 0);
+    SendMessageW(window.Control("chkShowTech"), BM_CLICK, 0, 0);
+  }
+  ~SpoolerWindow() { EXPECT_EQ(spooler.OpenHandleCount(), 0u); }
+
+  // Double-clicks `printer` in the list and tests it; false when it is not
+  // listed.
+  bool Test(const std::string& printer) {
+    HWND list = window.Control("lstPrinters");
+    const std::wstring name(printer.begin(), printer.end());
+    const LRESULT row = SendMessageW(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(name.c_str()));
+    if (row == LB_ERR) return false;
+    RECT r;
+    SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(list, WM_LBUTTONUP, 0, at);
+    SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageW(list, WM_LBUTTONUP, 0, at);
+    const auto start = Clock::now();
+    SendMessageW(window.Control("cmdTest"), BM_CLICK, 0, 0);
+    EXPECT_LT(Clock::now() - start, kHang) << printer;
+    return true;
+  }
+  // What the last test shows: its verdict, the status word's line of the
+  // technical view, and why.
+  std::wstring Verdict() const { return TextOf(window.Control("lblResult")); }
+  std::wstring StatusLine() const { return Entry(window.Control("List1"), 18); }
+  std::string Reason() { return printing::Utf16ToUtf8(window.Form().Probe().Reason()); }
+};
+
+std::wstring StatusLine(int status) { return L"Buffer No. 18  Buffer Value " + std::to_wstring(status); }
 
 TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
   const int ipp_device = IppDevicePort();
@@ -141,29 +168,20 @@ TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
     ASSERT_EQ(added.back()->Error(), 0u) << c.printer;
   }
 
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  {
-    WinspoolPrinters spooler;
-    Win32Window window(spooler, GetModuleHandleW(nullptr));
-    window.Show(SW_SHOWNORMAL);
-    SendMessageW(window.Control("cmdLoadPrinters"), BM_CLICK, 0, 0);
-    SendMessageW(window.Control("chkShowTech"), BM_CLICK, 0, 0);
-    for (const Case& c : cases) {
-      ASSERT_TRUE(TestInWindow(window, c.printer)) << c.printer << " is not listed";
-      EXPECT_EQ(TextOf(window.Control("lblResult")), c.verdict) << c.printer;
-      EXPECT_EQ(Entry(window.Control("List1"), 18), L"Buffer No. 18  Buffer Value " + std::to_wstring(c.status))
-          << c.printer;
-      if (c.reason == nullptr) continue;
-      std::string reason = ReasonAt(c.reason, "127.0.0.1", c.port);
-      for (const auto& [mark, number] : {std::pair{"{closed}", closed}, {"{drops}", drops.Port()}})
-        if (const auto at = reason.find(mark); at != std::string::npos) reason.replace(at, std::string(mark).size(), std::to_string(number));
-      EXPECT_EQ(printing::Utf16ToUtf8(window.Form().Probe().Reason()), reason) << c.printer;
-    }
-    // The window takes the next test as it took the first.
-    EXPECT_TRUE(IsWindowEnabled(window.Control("cmdTest")));
-    EXPECT_EQ(spooler.OpenHandleCount(), 0u);
+  SpoolerWindow w;
+  for (const Case& c : cases) {
+    ASSERT_TRUE(w.Test(c.printer)) << c.printer << " is not listed";
+    EXPECT_EQ(w.Verdict(), c.verdict) << c.printer;
+    EXPECT_EQ(w.StatusLine(), StatusLine(c.status)) << c.printer;
+    if (c.reason == nullptr) continue;
+    std::string reason = ReasonAt(c.reason, "127.0.0.1", c.port);
+    for (const auto& [mark, number] : {std::pair{"{closed}", closed}, {"{drops}", drops.Port()}})
+      if (const auto at = reason.find(mark); at != std::string::npos)
+        reason.replace(at, std::string(mark).size(), std::to_string(number));
+    EXPECT_EQ(w.Reason(), reason) << c.printer;
   }
-  CoUninitialize();
+  // The window takes the next test as it took the first.
+  EXPECT_TRUE(IsWindowEnabled(w.window.Control("cmdTest")));
 }
 
 // A raw printer's SNMP agent says what keeps it from printing, as on Linux
@@ -203,32 +221,19 @@ TEST(NetworkPrinters, ARawPrintersAgentSaysWhatKeepsItFromPrinting) {
   for (const AgentCase& c : cases) numbers.push_back(add(std::string("Agent ") + c.name, c.connects, {true}));
   for (const PortCase& p : ports) add(std::string("Port ") + p.name, true, p.snmp);
 
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  {
-    WinspoolPrinters spooler;
-    Win32Window window(spooler, GetModuleHandleW(nullptr));
-    window.Show(SW_SHOWNORMAL);
-    SendMessageW(window.Control("cmdLoadPrinters"), BM_CLICK, 0, 0);
-    SendMessageW(window.Control("chkShowTech"), BM_CLICK, 0, 0);
-    const auto read = [&](const std::string& printer, const UdpPeer::Answer& agent, const char* verdict, int status) {
-      std::unique_ptr<UdpPeer> on_161 = agent ? std::make_unique<UdpPeer>(agent, 161) : nullptr;
-      ASSERT_TRUE(TestInWindow(window, printer)) << printer << " is not listed";
-      EXPECT_EQ(TextOf(window.Control("lblResult")),
-                std::string(verdict) == "YES" ? L"Printer Ready" : L"Printer Not Ready (at this time)")
-          << printer;
-      EXPECT_EQ(Entry(window.Control("List1"), 18), L"Buffer No. 18  Buffer Value " + std::to_wstring(status))
-          << printer;
-    };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-      const AgentCase& c = cases[i];
-      read(std::string("Agent ") + c.name, c.agent, c.verdict, c.status);
-      EXPECT_EQ(printing::Utf16ToUtf8(window.Form().Probe().Reason()), ReasonAt(c.reason, "127.0.0.1", numbers[i]))
-          << c.name;
-    }
-    for (const PortCase& p : ports) read(std::string("Port ") + p.name, down_at_2, p.verdict, p.status);
-    EXPECT_EQ(spooler.OpenHandleCount(), 0u);
+  SpoolerWindow w;
+  const auto read = [&](const std::string& printer, const UdpPeer::Answer& agent, const char* verdict, int status) {
+    std::unique_ptr<UdpPeer> on_161 = agent ? std::make_unique<UdpPeer>(agent, 161) : nullptr;
+    ASSERT_TRUE(w.Test(printer)) << printer << " is not listed";
+    EXPECT_EQ(w.Verdict(), std::string(verdict) == "YES" ? L"Printer Ready" : L"Printer Not Ready (at this time)")
+        << printer;
+    EXPECT_EQ(w.StatusLine(), StatusLine(status)) << printer;
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    read(std::string("Agent ") + cases[i].name, cases[i].agent, cases[i].verdict, cases[i].status);
+    EXPECT_EQ(w.Reason(), ReasonAt(cases[i].reason, "127.0.0.1", numbers[i])) << cases[i].name;
   }
-  CoUninitialize();
+  for (const PortCase& p : ports) read(std::string("Port ") + p.name, down_at_2, p.verdict, p.status);
 }
 
 }  // namespace

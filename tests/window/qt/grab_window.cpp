@@ -1,13 +1,17 @@
 // Grabs the window to a PNG as a user would see it after working it: the
 // printers loaded, one chosen by double-click and tested, the technical view
 // shown. Printers come from the CUPS scheduler that the environment names.
-// With --dark, under a dark colour scheme (DarkPalette.h).
-//   grab_window [--dark] OUT.png [PRINTER]
+// With --dark, under a dark colour scheme (DarkPalette.h); with --why, the
+// pointer resting on the verdict, its tooltip showing why.
+//   grab_window [--dark] [--why] OUT.png [PRINTER]
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 
 #include <cstdio>
 #include <cstring>
@@ -17,14 +21,18 @@
 #include "QtWindow.h"
 
 int main(int argc, char** argv) {
-  const bool dark = argc > 1 && std::strcmp(argv[1], "--dark") == 0;
-  if (dark) {
-    argv[1] = argv[0];
-    --argc;
-    ++argv;
+  bool dark = false, why = false;
+  for (bool* option : {&dark, &why}) {
+    const char* name = option == &dark ? "--dark" : "--why";
+    if (argc > 1 && std::strcmp(argv[1], name) == 0) {
+      *option = true;
+      argv[1] = argv[0];
+      --argc;
+      ++argv;
+    }
   }
   if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: %s [--dark] OUT.png [PRINTER]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--dark] [--why] OUT.png [PRINTER]\n", argv[0]);
     return 2;
   }
   QApplication app(argc, argv);
@@ -49,7 +57,27 @@ int main(int argc, char** argv) {
     QTest::mouseClick(window.findChild<QCheckBox*>("chkShowTech"), Qt::LeftButton);
   }
   QTest::qWait(50);
-  if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
+  QPixmap picture = window.grab();
+  if (why) {
+    // The tip is a window of its own: drawn where it shows, over the window,
+    // the picture grown to hold it.
+    auto* verdict = window.findChild<QLabel*>("lblResult");
+    const QPoint pointer = verdict->mapToGlobal(verdict->rect().center());
+    QToolTip::showText(pointer, verdict->toolTip(), verdict);
+    QTest::qWait(200);
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (!top->isVisible() || !top->inherits("QTipLabel")) continue;
+      const QRect both = window.geometry().united(top->geometry().adjusted(0, 0, 8, 8));
+      QPixmap grown(both.size());
+      grown.fill(window.palette().color(QPalette::Window));
+      QPainter painter(&grown);
+      painter.drawPixmap(window.geometry().topLeft() - both.topLeft(), picture);
+      painter.drawPixmap(top->geometry().topLeft() - both.topLeft(), top->grab());
+      painter.end();
+      picture = grown;
+    }
+  }
+  if (!picture.save(QString::fromLocal8Bit(argv[1]))) {
     std::fprintf(stderr, "cannot write %s\n", argv[1]);
     return 1;
   }
