@@ -1,5 +1,6 @@
 #include "Reason.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "DeviceStatus.h"
@@ -40,10 +41,18 @@ const char* Activity(std::int32_t status) {
   return "idle";
 }
 
-// The port name's parts, ", "-separated.
+// The port name's parts (a class's members, a pool's ports: "A,B" or
+// "A, B"), ", "-separated.
 std::string Listed(const std::string& port) {
   std::string out;
-  for (char c : port) out += c == ',' ? std::string(", ") : std::string(1, c);
+  for (std::size_t at = 0; at <= port.size();) {
+    const std::size_t comma = std::min(port.find(',', at), port.size());
+    const std::string part = port.substr(at, comma - at);
+    const auto first = part.find_first_not_of(' ');
+    if (first != std::string::npos)
+      out += (out.empty() ? "" : ", ") + part.substr(first, part.find_last_not_of(' ') - first + 1);
+    at = comma + 1;
+  }
   return out;
 }
 
