@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "DeviceCheck.h"
+#include "DeviceState.h"
 #include "Record.h"
 #include "SpoolerCodes.h"
 

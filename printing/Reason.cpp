@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "DeviceCheck.h"
 #include "DeviceStatus.h"
 
 namespace printing {
