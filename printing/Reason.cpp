@@ -1,7 +1,6 @@
 #include "Reason.h"
 
-#include <algorithm>
-#include <vector>
+#include <string>
 
 #include "DeviceCheck.h"
 #include "DeviceStatus.h"
@@ -42,18 +41,10 @@ const char* Activity(std::int32_t status) {
   return "idle";
 }
 
-// The port name's parts (a class's members, a pool's ports: "A,B" or
-// "A, B"), ", "-separated.
+// The ports (members) a port name lists, ", "-separated.
 std::string Listed(const std::string& port) {
   std::string out;
-  for (std::size_t at = 0; at <= port.size();) {
-    const std::size_t comma = std::min(port.find(',', at), port.size());
-    const std::string part = port.substr(at, comma - at);
-    const auto first = part.find_first_not_of(' ');
-    if (first != std::string::npos)
-      out += (out.empty() ? "" : ", ") + part.substr(first, part.find_last_not_of(' ') - first + 1);
-    at = comma + 1;
-  }
+  for (const std::string& name : PortNames(port)) out += (out.empty() ? "" : ", ") + name;
   return out;
 }
 

@@ -1,5 +1,6 @@
 #include "Record.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "Text.h"
@@ -45,6 +46,18 @@ std::vector<unsigned char> Pack(const Record& r, std::uint32_t base) {
     out.push_back(0);
   }
   return out;
+}
+
+std::vector<std::string> PortNames(std::string_view port_name) {
+  std::vector<std::string> ports;
+  for (std::size_t at = 0; at <= port_name.size();) {
+    const std::size_t comma = std::min(port_name.find(',', at), port_name.size());
+    const std::string_view part = port_name.substr(at, comma - at);
+    if (const auto first = part.find_first_not_of(' '); first != std::string_view::npos)
+      ports.emplace_back(part.substr(first, part.find_last_not_of(' ') - first + 1));
+    at = comma + 1;
+  }
+  return ports;
 }
 
 }  // namespace printing

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace printing {
@@ -37,6 +38,10 @@ struct Record {
   std::int32_t Jobs = 0;
   std::int32_t AveragePPM = 0;
 };
+
+// The ports a port name lists: a printer pool's (a CUPS class's members)
+// separated by commas, each without the spaces around it; none empty.
+std::vector<std::string> PortNames(std::string_view port_name);
 
 // Packs `record` as it would stand at 32-bit address `base`. Throws
 // std::length_error when the packed record would not fit below 2^31.

@@ -117,7 +117,7 @@ std::int32_t CupsPrinters::Open(std::int32_t /*handle*/, const std::u16string& n
 }
 
 DeviceState CupsPrinters::Check(const std::string& device_uri, bool describe) {
-  return CheckDevice(device_uri, transport_, Deadline(kDeviceCheckTimeout), describe, ReadSnmpConf());
+  return CheckDevice(device_uri, transport_, Deadline(kDeviceCheckTimeout), describe, snmp_);
 }
 
 DeviceState CupsPrinters::CheckBehind(const std::string& queue, const std::optional<std::string>& browsed_default) {
@@ -173,6 +173,7 @@ DeviceState CupsPrinters::CheckMembers(http_t* http, const std::vector<std::stri
 }
 
 std::int32_t CupsPrinters::DescribeFound(const FoundPrinter& p, Record& record) {
+  snmp_ = ReadSnmpConf();
   DeviceState checked = Check(AskedUri(p), /*describe=*/true);
   if (checked.kind == DeviceState::NotChecked) checked.kind = DeviceState::Unreachable;
   const auto either = [](const std::optional<std::string>& asked, const std::string& advertised) {
@@ -209,6 +210,7 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
                        "member-names", "printer-state-message"});
   if (!answer.attributes) return answer.error;
   const bool is_default = IsDefault(wanted, DefaultDestination(http.get(), ReadLpoptions()));
+  snmp_ = ReadSnmpConf();
 
   ipp_t* a = answer.attributes.get();
   const std::int32_t type = Integer(a, "printer-type");

@@ -59,6 +59,9 @@ class CupsPrinters : public PrinterServices {
   Bounds bounds_;
   DnssdBrowser dnssd_;
   CupsTransport transport_;
+  // How the devices of the printer being described ask their SNMP agents
+  // (snmp.conf, read once for each description).
+  SnmpAccess snmp_;
   // The printers found on the network that the last collection listed, by name.
   std::map<std::string, FoundPrinter> listed_found_;
   // The queues with their device URIs and UUIDs, as last asked, and when.

@@ -1,5 +1,6 @@
 #include "DeviceUri.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace printing {
@@ -56,6 +57,21 @@ std::optional<DeviceUri> SplitDeviceUri(std::string_view uri) {
   }
   if (out.port < 1 || out.port > 65535) return std::nullopt;
   return out;
+}
+
+std::optional<std::string> UriOption(std::string_view uri, std::string_view key) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  const auto query = uri.find('?');
+  if (query == std::string_view::npos) return std::nullopt;
+  for (std::size_t at = query + 1; at < uri.size();) {
+    const auto end = std::min(uri.find('&', at), uri.size());
+    const std::string_view pair = uri.substr(at, end - at);
+    if (pair.size() > key.size() && pair[key.size()] == '=' &&
+        std::equal(key.begin(), key.end(), pair.begin(), [&](char a, char b) { return lower(a) == lower(b); }))
+      return std::string(pair.substr(key.size() + 1));
+    at = end + 1;
+  }
+  return std::nullopt;
 }
 
 std::string JoinDeviceUri(const DeviceUri& uri) {

@@ -19,6 +19,11 @@ struct DeviceUri {
 // SCHEME://[USER@]HOST[:PORT][/RESOURCE] with a host and a port from 1 to 65535.
 std::optional<DeviceUri> SplitDeviceUri(std::string_view uri);
 
+// The value of the option `key` among the options after a URI's '?'
+// ("...?ip=10.0.0.5&port=2"), the key compared ignoring case; nothing when
+// the URI has no such option.
+std::optional<std::string> UriOption(std::string_view uri, std::string_view key);
+
 // SCHEME://HOST:PORT/RESOURCE again, the host in brackets when it holds a ':'.
 std::string JoinDeviceUri(const DeviceUri& uri);
 

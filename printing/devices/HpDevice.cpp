@@ -6,23 +6,6 @@
 #include "Snmp.h"
 
 namespace printing {
-namespace {
-
-// The value of `key` in the query of an hp:/ URI ("?ip=10.0.0.5&port=2").
-std::string QueryValue(const std::string& uri, const std::string& key) {
-  const auto query = uri.find('?');
-  if (query == std::string::npos) return "";
-  for (std::size_t at = query + 1; at < uri.size();) {
-    const auto end = std::min(uri.find('&', at), uri.size());
-    const std::string pair = uri.substr(at, end - at);
-    if (pair.rfind(key + "=", 0) == 0) return pair.substr(key.size() + 1);
-    at = end + 1;
-  }
-  return "";
-}
-
-}  // namespace
-
 std::int32_t NewSnmpRequestId() {
   static std::atomic<std::uint32_t> ids{static_cast<std::uint32_t>(Clock::now().time_since_epoch().count())};
   return static_cast<std::int32_t>(ids++ & 0x7fffffff);
@@ -35,10 +18,10 @@ DeviceState AskHpPrinter(const std::string& device_uri, const DeviceQuery& query
   if (path.rfind("/net/", 0) != 0) return DeviceState{};
   // The printer's address as HPLIP gives it: ip=, hostname=, or zc= (its
   // multicast DNS name).
-  std::string host = QueryValue(device_uri, "ip");
-  if (host.empty()) host = QueryValue(device_uri, "hostname");
+  std::string host = UriOption(device_uri, "ip").value_or("");
+  if (host.empty()) host = UriOption(device_uri, "hostname").value_or("");
   if (host.empty()) {
-    host = QueryValue(device_uri, "zc");
+    host = UriOption(device_uri, "zc").value_or("");
     if (!host.empty()) host += ".local";
   }
   if (host.empty()) return DeviceState{};

@@ -124,16 +124,9 @@ DeviceState FirstThatHolds(const std::string& host, const std::vector<int>& port
 // Whether a device URI's options leave its SNMP agent alone: "snmp=off" (or
 // no, false), as CUPS's own backends read it.
 bool AgentTurnedOff(const std::string& device_uri) {
-  const auto query = device_uri.find('?');
-  if (query == std::string::npos) return false;
-  for (std::size_t at = query + 1; at < device_uri.size();) {
-    const auto end = std::min(device_uri.find('&', at), device_uri.size());
-    std::string pair = device_uri.substr(at, end - at);
-    for (char& c : pair) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (pair == "snmp=off" || pair == "snmp=no" || pair == "snmp=false") return true;
-    at = end + 1;
-  }
-  return false;
+  std::string value = UriOption(device_uri, "snmp").value_or("on");
+  for (char& c : value) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return value == "off" || value == "no" || value == "false";
 }
 
 }  // namespace

@@ -160,13 +160,7 @@ DeviceState WinspoolPrinters::CheckPorts(const std::string& port_names) {
   // one of its devices is. A port that names no network device keeps the
   // spooler's word for the whole printer.
   std::vector<std::function<DeviceState()>> asks;
-  for (std::size_t at = 0; at <= port_names.size();) {
-    const std::size_t comma = std::min(port_names.find(',', at), port_names.size());
-    std::string port = port_names.substr(at, comma - at);
-    at = comma + 1;
-    port.erase(0, port.find_first_not_of(' '));
-    port.erase(port.find_last_not_of(' ') + 1);
-    if (port.empty()) continue;
+  for (const std::string& port : PortNames(port_names)) {
     const std::optional<PortedDevice> device = PortDevice(port, deadline, bounds_);
     if (!device) return DeviceState{};
     asks.push_back([this, device = *device, &deadline] {
