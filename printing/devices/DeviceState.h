@@ -4,8 +4,25 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace printing {
+
+// A supply of a printer (toner, ink, a drum, a waste box), as the printer
+// says it.
+struct Supply {
+  std::string name;  // as the printer names it: "Black Toner"
+  // Percent of its capacity: what is left of it, or for a waste box (which
+  // fills rather than runs out) how full it is. Negative when not known:
+  // -1 the printer cannot say, -2 unknown, -3 unknown but some remains.
+  int level = -2;
+  // The level the printer gives for it: at or below which it runs low, or
+  // for a waste box at or above which it is nearly full; -1 when none is
+  // given (10 % then, and 90 % for a waste box).
+  int mark = -1;
+  bool fills = false;  // a waste box
+  bool operator==(const Supply&) const = default;
+};
 
 struct DeviceState {
   enum Kind {
@@ -27,6 +44,9 @@ struct DeviceState {
   std::optional<std::string> make_and_model, info, location;
   std::int32_t jobs = 0;
   std::int32_t pages_per_minute = 0;
+  // Its supplies, as it said them (an IPP printer's marker-* attributes, an
+  // SNMP agent's Printer MIB supplies table); none when it said none.
+  std::vector<Supply> supplies;
 };
 
 }  // namespace printing
