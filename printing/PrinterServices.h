@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DeviceState.h"
+#include "Jobs.h"
 #include "Record.h"
 #include "SpoolerCodes.h"
 
@@ -51,6 +52,11 @@ struct Findings {
   enum Group { Single, Class, Pool } group = Single;  // a class's members, a pool's ports: the port name
   DeviceState device;                        // what its device said; NotChecked when it was not asked
   std::string message;                       // the print system's own message for it
+  // Which print system's words say what to do (resume a queue, ...).
+  enum System { Cups, Spooler } system = Cups;
+  QueuedJobs jobs;                           // what waits in its queue
+  // Its supplies: its device's, else what the print system last heard.
+  std::vector<Supply> supplies;
 };
 
 class PrinterServices {

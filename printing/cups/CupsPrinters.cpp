@@ -3,6 +3,7 @@
 #include <cups/cups.h>
 
 #include <algorithm>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -190,6 +191,7 @@ std::int32_t CupsPrinters::DescribeFound(const FoundPrinter& p, Record& record) 
     attributes |= PRINTER_ATTRIBUTE_DEFAULT;
   Complete(r, attributes, 0, checked);
   Learnt().device = checked;
+  Learnt().supplies = checked.supplies;
   r.Jobs = checked.jobs;
   r.AveragePPM = checked.pages_per_minute;
   record = std::move(r);
@@ -207,12 +209,22 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
                       {"printer-name", "printer-info", "printer-location", "printer-make-and-model", "device-uri",
                        "printer-state", "printer-state-reasons", "printer-is-accepting-jobs", "printer-is-shared",
                        "printer-type", "queued-job-count", "pages-per-minute", "cups-browsed-dest-printer-default",
-                       "member-names", "printer-state-message"});
+                       "member-names", "printer-state-message", "printer-uri-supported", "marker-names",
+                       "marker-levels", "marker-low-levels", "marker-types", "printer-supply",
+                       "printer-supply-description"});
   if (!answer.attributes) return answer.error;
   const bool is_default = IsDefault(wanted, DefaultDestination(http.get(), ReadLpoptions()));
   snmp_ = ReadSnmpConf();
 
   ipp_t* a = answer.attributes.get();
+  // What waits in its queue, asked before the device, while the scheduler's
+  // connection has time left.
+  const std::int32_t queued = Integer(a, "queued-job-count");
+  if (queued > 0) {
+    if (const std::optional<std::string> uri = Text(a, "printer-uri-supported"))
+      if (const std::optional<std::vector<Job>> jobs = QueueJobs(http.get(), *uri))
+        Learnt().jobs = Summarize(*jobs, queued, static_cast<std::int64_t>(time(nullptr)));
+  }
   const std::int32_t type = Integer(a, "printer-type");
   const bool remote = (type & CUPS_PRINTER_REMOTE) != 0;
   const bool shared = Boolean(a, "printer-is-shared", false);
@@ -251,7 +263,8 @@ std::int32_t CupsPrinters::Describe(std::int32_t /*handle*/, const std::u16strin
   learnt.group = local_class ? Findings::Class : Findings::Single;
   learnt.device = checked;
   learnt.message = Text(a, "printer-state-message").value_or("");
-  r.Jobs = Integer(a, "queued-job-count");
+  learnt.supplies = !checked.supplies.empty() ? checked.supplies : Supplies(a);
+  r.Jobs = queued;
   r.AveragePPM = Integer(a, "pages-per-minute");
   record = std::move(r);
   return ERROR_SUCCESS;

@@ -45,7 +45,36 @@ IppAnswer AnswerOf(ipp_t* response) {
   if (ipp_attribute_t* accepting = ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
       accepting != nullptr)
     answer.accepting = ippGetBoolean(accepting, 0) != 0;
+  answer.supplies = Supplies(response);
   return answer;
+}
+
+std::vector<Supply> Supplies(ipp_t* response) {
+  SupplyAttributes a;
+  const auto texts = [&](const char* name, std::vector<std::string>& out) {
+    ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_ZERO);
+    for (int i = 0; attr != nullptr && i < ippGetCount(attr) && out.size() < kMaxSupplies; ++i) {
+      if (ippGetValueTag(attr) == IPP_TAG_STRING) {
+        int length = 0;
+        const void* bytes = ippGetOctetString(attr, i, &length);
+        out.emplace_back(static_cast<const char*>(bytes), bytes != nullptr ? static_cast<std::size_t>(length) : 0);
+      } else if (const char* value = ippGetString(attr, i, nullptr)) {
+        out.emplace_back(value);
+      }
+    }
+  };
+  const auto numbers = [&](const char* name, std::vector<std::int32_t>& out) {
+    ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_INTEGER);
+    for (int i = 0; attr != nullptr && i < ippGetCount(attr) && out.size() < kMaxSupplies; ++i)
+      out.push_back(ippGetInteger(attr, i));
+  };
+  texts("marker-names", a.names);
+  texts("marker-types", a.types);
+  numbers("marker-levels", a.levels);
+  numbers("marker-low-levels", a.lows);
+  texts("printer-supply", a.supply);
+  texts("printer-supply-description", a.descriptions);
+  return SuppliesOf(a);
 }
 
 const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }

@@ -6,6 +6,7 @@
 #include <cups/ipp.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "IppMessage.h"
 
@@ -25,6 +26,8 @@ bool IsAcceptingJobs(ipp_t* response);
 
 // What the answer says of the printer, as IppAnswer holds it.
 IppAnswer AnswerOf(ipp_t* response);
+// What the answer says of the printer's supplies (SuppliesOf).
+std::vector<Supply> Supplies(ipp_t* response);
 
 // A password callback for cupsSetPasswordCB2 that never asks anyone: the
 // program has nobody to ask, and a peer that wants a password has answered.

@@ -19,13 +19,19 @@
 
 namespace printing {
 
-std::vector<std::string> HostAddresses(const std::string& host, const std::string& service, bool numeric_only) {
-  std::vector<std::string> found;
+Addresses HostAddresses(const std::string& host, const std::string& service, bool numeric_only) {
+  Addresses found;
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = numeric_only ? AI_NUMERICHOST : AI_ADDRCONFIG;
   addrinfo* list = nullptr;
-  if (getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return found;
+  if (const int error = getaddrinfo(host.c_str(), service.c_str(), &hints, &list); error != 0) {
+    // The name is not known (NXDOMAIN, no address of it), or no name server
+    // gave an answer (none answered, or one failed).
+    found.failed = error == EAI_NONAME || error == EAI_NODATA || error == EAI_ADDRFAMILY ? Step::NameUnknown
+                                                                                         : Step::NameServerSilent;
+    return found;
+  }
   for (const addrinfo* a = list; a != nullptr; a = a->ai_next) {
     char text[NI_MAXHOST];
     if (getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
@@ -51,23 +57,44 @@ class Socket {
   int fd_;
 };
 
+// The step at which a connection failed with `error` (an errno).
+Step FailedStep(int error) {
+  switch (error) {
+    case ECONNREFUSED:
+      return Step::Refused;
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+    case ENETDOWN:
+    case EADDRNOTAVAIL:
+      return Step::NoRoute;
+    default:
+      return Step::Silent;
+  }
+}
+
 // A socket of `type` connected (for UDP: aimed) at the numeric `address` and
-// `port`, not blocking; -1 when that fails at once. `pending` tells whether a
-// TCP connection is still under way.
+// `port`, not blocking; -1 when that fails at once, with errno saying why.
+// `pending` tells whether a TCP connection is still under way.
 int ConnectTo(const std::string& address, int port, int type, bool& pending) {
   addrinfo hints{};
   hints.ai_socktype = type;
   hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
   addrinfo* at = nullptr;
-  if (getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &at) != 0) return -1;
+  if (getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &at) != 0) {
+    errno = EADDRNOTAVAIL;
+    return -1;
+  }
   int fd = socket(at->ai_family, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   pending = false;
   if (fd >= 0 && connect(fd, at->ai_addr, at->ai_addrlen) != 0) {
     if (errno == EINPROGRESS) {
       pending = true;
     } else {
+      const int error = errno;
       close(fd);
       fd = -1;
+      errno = error;
     }
   }
   freeaddrinfo(at);
@@ -109,15 +136,21 @@ IppReply Ask(http_t* http, const char* printer_uri, const char* resource, bool t
   // No peer, not even one that answers a byte at a time, holds the check
   // beyond the deadline: the connection is shut down then.
   Alarm alarm(deadline, [fd = httpGetFd(http)] { shutdown(fd, SHUT_RDWR); });
-  if (tls && httpEncryption(http, HTTP_ENCRYPTION_ALWAYS) != 0) return reply;
+  if (tls && httpEncryption(http, HTTP_ENCRYPTION_ALWAYS) != 0) {
+    reply.step = deadline.Passed() ? Step::Silent : Step::TlsFailed;
+    return reply;
+  }
   httpSetTimeout(http, 0.1, KeepWaitingUntilDeadline, const_cast<Deadline*>(&deadline));
   cupsSetPasswordCB2(NoPassword, nullptr);
   ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printer_uri);
-  static const char* const wanted[] = {"printer-state",          "printer-state-reasons", "printer-is-accepting-jobs",
-                                      "printer-make-and-model", "printer-info",          "printer-location",
-                                      "queued-job-count",       "pages-per-minute"};
-  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", describe ? 8 : 3, nullptr,
+  // Its state and supplies; to describe it, what it says of itself.
+  static const char* const wanted[] = {
+      "printer-state",     "printer-state-reasons", "printer-is-accepting-jobs", "marker-names",
+      "marker-levels",     "marker-low-levels",     "marker-types",              "printer-supply",
+      "printer-supply-description", "printer-make-and-model", "printer-info",   "printer-location",
+      "queued-job-count",  "pages-per-minute"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", describe ? 14 : 9, nullptr,
                 wanted);
   const Response response(cupsDoRequest(http, request, resource[0] ? resource : "/"));
   const http_status_t status = httpGetStatus(http);
@@ -127,6 +160,9 @@ IppReply Ask(http_t* http, const char* printer_uri, const char* resource, bool t
   reply.answered = r != nullptr || (status >= HTTP_STATUS_CONTINUE && !deadline.Passed());
   // libcups' own status for a password that nobody gave is the server's 401.
   reply.http_status = r != nullptr ? 200 : status == HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED ? 401 : status;
+  // No answer: the time ran out, or it hung up without one (or with bytes
+  // that are no HTTP).
+  if (!reply.answered) reply.step = deadline.Passed() ? Step::Silent : Step::HungUp;
   if (r == nullptr) return reply;
   reply.ipp = AnswerOf(r);
   if (describe) {
@@ -173,32 +209,40 @@ Service ConnectService(const std::string& device_uri, const Deadline& deadline, 
 
 }  // namespace
 
-std::vector<std::string> CupsTransport::Lookup(const std::string& host, int port, const Deadline& deadline) {
+Addresses CupsTransport::Lookup(const std::string& host, int port, const Deadline& deadline) {
   // Names of the local link are multicast DNS names: avahi knows them.
   const bool link_local = host.ends_with(".local") || host.ends_with(".local.");
   if (link_local && dnssd_ != nullptr) {
     std::vector<std::string> found = dnssd_->Addresses(host, deadline);
-    if (!found.empty()) return found;
+    if (!found.empty()) {
+      Addresses addresses;
+      addresses.assign(found.begin(), found.end());
+      return addresses;
+    }
   }
   return Resolve(host, port, deadline, bounds_, HostAddresses);
 }
 
-bool CupsTransport::Connects(const std::string& address, int port, std::chrono::milliseconds hold,
+Step CupsTransport::Connects(const std::string& address, int port, std::chrono::milliseconds hold,
                              const Deadline& deadline, std::stop_token stop) {
   bool pending = false;
   const Socket s(ConnectTo(address, port, SOCK_STREAM, pending));
-  if (s.get() < 0) return false;
-  if (pending && (WaitFor(s.get(), POLLOUT, deadline.Left(), stop) & POLLOUT) == 0) return false;
+  if (s.get() < 0) return FailedStep(errno);
+  // Waiting for the connection, POLLOUT comes with its success or its failure.
+  if (pending && (WaitFor(s.get(), POLLOUT, deadline.Left(), stop) & (POLLOUT | POLLERR | POLLHUP)) == 0)
+    return Step::Silent;
   int error = 0;
   socklen_t length = sizeof error;
-  if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return false;
+  if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return Step::Silent;
+  if (error != 0) return FailedStep(error);
   // A device that hangs up at once makes the connection readable: at its
   // end, or with its reset.
   const short seen = WaitFor(s.get(), POLLIN, std::min(hold, deadline.Left()), stop);
-  if (stop.stop_requested()) return false;
-  if ((seen & (POLLIN | POLLHUP | POLLERR)) == 0) return true;
+  if (stop.stop_requested()) return Step::Silent;
+  if ((seen & (POLLIN | POLLHUP | POLLERR)) == 0) return Step::Answered;
   char byte;
-  return recv(s.get(), &byte, 1, MSG_PEEK) > 0;  // it said something of its own accord: it is there
+  // It said something of its own accord: it is there.
+  return recv(s.get(), &byte, 1, MSG_PEEK) > 0 ? Step::Answered : Step::HungUp;
 }
 
 std::optional<std::vector<std::uint8_t>> CupsTransport::Exchange(const std::string& address, int port,
@@ -229,20 +273,36 @@ std::optional<std::vector<std::uint8_t>> CupsTransport::Exchange(const std::stri
 
 IppReply CupsTransport::AskIpp(const DeviceUri& uri, bool describe, const Deadline& deadline) {
   const bool tls = uri.scheme == "ipps" || uri.scheme == "https";
-  for (const std::string& address : Lookup(uri.host, uri.port, deadline)) {
+  IppReply failed;
+  const Addresses addresses = Lookup(uri.host, uri.port, deadline);
+  failed.step = addresses.empty() ? addresses.failed : Step::NotAsked;
+  for (const std::string& address : addresses) {
     const int left = deadline.LeftMilliseconds();
     if (left == 0) break;
     // Encryption starts only once the alarm stands: a TLS handshake has
     // waits of its own.
     Connection http(
         httpConnect2(address.c_str(), uri.port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_NEVER, 1, left, nullptr));
-    if (!http) continue;
+    if (!http) {
+      // libcups does not say how far it got: once more, without waiting
+      // for a silent device again (a refusal, or no route, comes at once).
+      Step step = deadline.Passed() ? Step::Silent : Connects(address, uri.port, std::chrono::milliseconds(0), deadline, {});
+      if (step == Step::Answered) step = Step::Silent;
+      if (Further(failed.step, step) != failed.step) {
+        failed.step = step;
+        failed.address = address;
+      }
+      continue;
+    }
     char printer_uri[HTTP_MAX_URI];
     httpAssembleURI(HTTP_URI_CODING_ALL, printer_uri, sizeof printer_uri, uri.scheme.c_str(), nullptr,
                     uri.host.c_str(), uri.port, uri.resource.c_str());
-    return Ask(http.get(), printer_uri, uri.resource.c_str(), tls, deadline, describe);
+    IppReply reply = Ask(http.get(), printer_uri, uri.resource.c_str(), tls, deadline, describe);
+    reply.address = address;
+    return reply;
   }
-  return IppReply{};
+  if (failed.step == Step::NotAsked) failed.step = Step::Silent;  // no time left for any
+  return failed;
 }
 
 // A DNS-SD service URI ("dnssd://Name._ipp._tcp.local/"), resolved and

@@ -15,7 +15,7 @@ class DnssdBrowser;
 // The numeric addresses that the system's resolver gives for `host` and
 // `service`, at once; with `numeric_only` only when `host` is an address
 // itself, so that nothing is looked up.
-std::vector<std::string> HostAddresses(const std::string& host, const std::string& service, bool numeric_only);
+Addresses HostAddresses(const std::string& host, const std::string& service, bool numeric_only);
 
 class CupsTransport : public Transport {
  public:
@@ -26,8 +26,8 @@ class CupsTransport : public Transport {
   explicit CupsTransport(Bounds& bounds, DnssdBrowser* dnssd = nullptr, std::filesystem::path sysfs_root = "/sys")
       : bounds_(bounds), dnssd_(dnssd), sysfs_root_(std::move(sysfs_root)) {}
 
-  std::vector<std::string> Lookup(const std::string& host, int port, const Deadline& deadline) override;
-  bool Connects(const std::string& address, int port, std::chrono::milliseconds hold, const Deadline& deadline,
+  Addresses Lookup(const std::string& host, int port, const Deadline& deadline) override;
+  Step Connects(const std::string& address, int port, std::chrono::milliseconds hold, const Deadline& deadline,
                 std::stop_token stop) override;
   std::optional<std::vector<std::uint8_t>> Exchange(const std::string& address, int port,
                                                     const std::vector<std::uint8_t>& datagram,

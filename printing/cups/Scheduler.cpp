@@ -110,6 +110,53 @@ QueueAnswer QueueAttributes(http_t* http, const std::string& queue, const std::v
   return {nullptr, ERROR_INVALID_PRINTER_NAME};
 }
 
+std::optional<std::vector<Job>> QueueJobs(http_t* http, const std::string& printer_uri) {
+  ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printer_uri.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_CONST_TAG(IPP_TAG_KEYWORD), "which-jobs", nullptr, "not-completed");
+  ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "limit", kJobsRead);
+  static const char* const wanted[] = {"job-id", "job-state", "job-state-reasons", "time-at-creation"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, wanted);
+  const Response response(cupsDoRequest(http, request, "/"));
+  const ipp_status_t status = cupsLastError();
+  std::vector<Job> jobs;
+  if (status == IPP_STATUS_ERROR_NOT_FOUND) return jobs;  // none
+  if (!response || status > IPP_STATUS_OK_CONFLICTING) return std::nullopt;
+  // One job after another, each its own group of job attributes.
+  std::optional<Job> job;
+  const auto flush = [&] {
+    if (job && jobs.size() < static_cast<std::size_t>(kJobsRead)) jobs.push_back(*job);
+    job.reset();
+  };
+  for (ipp_attribute_t* a = ippFirstAttribute(response.get()); a != nullptr; a = ippNextAttribute(response.get())) {
+    if (ippGetGroupTag(a) != IPP_TAG_JOB || ippGetName(a) == nullptr) {
+      flush();
+      continue;
+    }
+    if (!job) job = Job{};
+    const std::string_view name = ippGetName(a);
+    if (name == "job-state") {
+      switch (ippGetInteger(a, 0)) {
+        case IPP_JSTATE_HELD: job->state = Job::Held; break;
+        case IPP_JSTATE_PROCESSING: job->state = job->state == Job::Failed ? Job::Failed : Job::Printing; break;
+        case IPP_JSTATE_STOPPED: job->state = Job::Failed; break;
+        default: break;
+      }
+    } else if (name == "job-state-reasons") {
+      // A job that a printer's error stopped says so in its reasons.
+      for (int i = 0; i < ippGetCount(a); ++i) {
+        const std::string_view reason = ippGetString(a, i, nullptr) ? ippGetString(a, i, nullptr) : "";
+        if (reason.ends_with("-error") && job->state != Job::Held) job->state = Job::Failed;
+      }
+    } else if (name == "time-at-creation") {
+      job->submitted = ippGetInteger(a, 0);
+    }
+  }
+  flush();
+  return jobs;
+}
+
 std::optional<std::string> Text(ipp_t* response, const char* name) {
   ipp_attribute_t* attr = ippFindAttribute(response, name, IPP_TAG_ZERO);
   if (attr == nullptr || ippGetCount(attr) < 1) return std::nullopt;

@@ -11,6 +11,7 @@
 
 #include "Bounded.h"
 #include "CupsOwners.h"
+#include "Jobs.h"
 #include "SpoolerCodes.h"
 
 namespace printing {
@@ -56,6 +57,11 @@ struct QueueAnswer {
   std::int32_t error = ERROR_SUCCESS;
 };
 QueueAnswer QueueAttributes(http_t* http, const std::string& queue, const std::vector<const char*>& wanted);
+
+// The jobs not done yet of the queue at `printer_uri` (its
+// printer-uri-supported), the first kJobsRead of them; nothing when the
+// scheduler does not answer.
+std::optional<std::vector<Job>> QueueJobs(http_t* http, const std::string& printer_uri);
 
 // The first value of the attribute `name` as text, or nothing.
 std::optional<std::string> Text(ipp_t* response, const char* name);

@@ -4,17 +4,18 @@
 
 namespace printing {
 
-std::vector<std::string> Resolve(
-    const std::string& host, int port, const Deadline& deadline, Bounds& bounds,
-    const std::function<std::vector<std::string>(const std::string&, const std::string&, bool)>& addresses) {
+Addresses Resolve(const std::string& host, int port, const Deadline& deadline, Bounds& bounds,
+                  const std::function<Addresses(const std::string&, const std::string&, bool)>& addresses) {
   const std::string service = std::to_string(port);
   // An address given as numbers needs no lookup, nor a thread to wait on.
-  std::vector<std::string> numeric = addresses(host, service, true);
+  Addresses numeric = addresses(host, service, true);
   if (!numeric.empty()) return numeric;
-  auto found = bounds.Run<std::vector<std::string>>(
-      deadline, [addresses, host, service] { return addresses(host, service, false); },
-      [](std::vector<std::string>&) {});
-  return found ? std::move(*found) : std::vector<std::string>{};
+  auto found = bounds.Run<Addresses>(
+      deadline, [addresses, host, service] { return addresses(host, service, false); }, [](Addresses&) {});
+  if (found) return std::move(*found);
+  Addresses none;
+  none.failed = Step::NameServerSilent;
+  return none;
 }
 
 DeviceState AskAll(const std::vector<std::function<DeviceState()>>& asks) {

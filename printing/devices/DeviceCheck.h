@@ -38,12 +38,20 @@ enum class UsbPresence {
 // What an IPP printer answered to Get-Printer-Attributes.
 struct IppReply {
   bool answered = false;    // a status line came back by the deadline
+  Step step = Step::Silent;  // when it did not: the step that failed
+  std::string address;       // the numeric address asked (or of the furthest attempt)
   int http_status = 0;      // its HTTP status
   std::optional<IppAnswer> ipp;  // the IPP message, when one came whole
   // With `describe`: what the printer says of itself.
   std::optional<std::string> make_and_model, info, location;
   std::int32_t jobs = 0;
   std::int32_t pages_per_minute = 0;
+};
+
+// The numeric addresses of a host; when there are none, why: no name server
+// knows the name (NameUnknown), or none answered in time (NameServerSilent).
+struct Addresses : std::vector<std::string> {
+  Step failed = Step::NameUnknown;
 };
 
 // How one platform reaches a device: its name lookups, connections,
@@ -54,11 +62,13 @@ class Transport {
 
   // The numeric addresses of `host` (for `port`), none when the lookup fails
   // or is not done by the deadline.
-  virtual std::vector<std::string> Lookup(const std::string& host, int port, const Deadline& deadline) = 0;
+  virtual Addresses Lookup(const std::string& host, int port, const Deadline& deadline) = 0;
   // Whether the device at the numeric `address` takes a TCP connection to
-  // `port` by the deadline and, for `hold`, does not hang up. Nothing is sent.
-  // A stop asked for ends the wait at once, as not connected.
-  virtual bool Connects(const std::string& address, int port, std::chrono::milliseconds hold,
+  // `port` by the deadline and, for `hold`, does not hang up (Answered), or
+  // which step failed: NoRoute, Silent (also at the deadline, and when a
+  // stop is asked for, which ends the wait at once), Refused or HungUp.
+  // Nothing is sent.
+  virtual Step Connects(const std::string& address, int port, std::chrono::milliseconds hold,
                         const Deadline& deadline, std::stop_token stop = {}) = 0;
   // Sends `datagram` over UDP to the numeric `address` and `port`; the first
   // answer from there by the deadline (or a stop asked for), or nothing; an
@@ -122,9 +132,13 @@ DeviceState AskAll(const std::vector<std::function<DeviceState()>>& asks);
 // The numeric addresses of `host` for `port`: at once when it is numeric,
 // else by `addresses(host, service)` under `bounds`, given up on at the
 // deadline (a system's resolver takes no timeout).
-std::vector<std::string> Resolve(
-    const std::string& host, int port, const Deadline& deadline, Bounds& bounds,
-    const std::function<std::vector<std::string>(const std::string& host, const std::string& service,
-                                                 bool numeric_only)>& addresses);
+// A lookup that is not done by the deadline has had no answer from a name
+// server.
+Addresses Resolve(const std::string& host, int port, const Deadline& deadline, Bounds& bounds,
+                  const std::function<Addresses(const std::string& host, const std::string& service,
+                                                bool numeric_only)>& addresses);
+
+// The further of two steps (Step's order).
+inline Step Further(Step a, Step b) { return a < b ? b : a; }
 
 }  // namespace printing

@@ -24,6 +24,22 @@ struct Supply {
   bool operator==(const Supply&) const = default;
 };
 
+// How far asking a device got, in the order a check goes through the steps:
+// the step that failed, or Answered. Of several attempts (a host's
+// addresses, a server's ports), the one that got furthest counts.
+enum class Step : std::uint8_t {
+  NotAsked,
+  NameUnknown,       // no name server knows the host's name
+  NameServerSilent,  // no name server answered for it in time
+  NoRoute,           // there is no route to its address
+  Silent,            // nothing answered within the bound
+  Refused,           // its port refused the connection
+  HungUp,            // it took the connection and hung up at once, or without an answer
+  TlsFailed,         // the TLS handshake failed
+  Refusal,           // it answered with an HTTP or IPP error that says it cannot print
+  Answered,
+};
+
 struct DeviceState {
   enum Kind {
     NotChecked,   // a local device, or a URI this check does not handle
@@ -40,6 +56,14 @@ struct DeviceState {
   // Where it was asked, as a person reads it ("10.0.0.5 port 9100", "USB"):
   // never a user name or password of its URI.
   std::string where;
+  std::string host;     // the host as the device URI names it
+  std::string address;  // the numeric address of the furthest attempt
+  Step step = Step::NotAsked;
+  // Of an answer that refused the request: its HTTP status and IPP status
+  // code, and the resource asked for.
+  int http_status = 0;
+  int ipp_status = 0;
+  std::string resource;
   // What an IPP device says of itself, when asked to describe itself.
   std::optional<std::string> make_and_model, info, location;
   std::int32_t jobs = 0;

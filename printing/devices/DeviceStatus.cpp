@@ -1,5 +1,8 @@
 #include "DeviceStatus.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "DeviceCheck.h"
 
 namespace printing {
@@ -97,6 +100,86 @@ void AddHostWord(DeviceState& device, const HostPrinterStatus& word) {
 bool SaysItCannotPrint(const DeviceState& device) {
   return device.kind == DeviceState::Reachable && device.has_state &&
          (device.stopped || !device.accepting || (device.status & PRINTER_STATUS_OFFLINE) != 0);
+}
+
+std::string SupplyName(std::string_view name) {
+  std::string out;
+  for (char c : name)
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) out += c;
+  const auto first = out.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  out = out.substr(first, out.find_last_not_of(' ') - first + 1);
+  if (out.size() > 80) {
+    std::size_t end = 80;
+    while (end > 0 && (static_cast<unsigned char>(out[end]) & 0xC0) == 0x80) --end;  // not inside a character
+    out.resize(end);
+  }
+  return out;
+}
+
+namespace {
+
+int KnownLevel(std::int64_t level) { return level >= -3 && level <= 100 ? static_cast<int>(level) : -2; }
+
+// The value of `key` in a printer-supply value ("key=value;..."), or nothing.
+std::optional<std::string_view> SupplyField(std::string_view value, std::string_view key) {
+  while (!value.empty()) {
+    const std::string_view field = value.substr(0, value.find(';'));
+    value.remove_prefix(std::min(value.size(), field.size() + 1));
+    if (field.size() > key.size() && field.substr(0, key.size()) == key && field[key.size()] == '=')
+      return field.substr(key.size() + 1);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> Number(std::optional<std::string_view> text) {
+  if (!text || text->empty() || text->size() > 12) return std::nullopt;
+  std::int64_t value = 0;
+  bool negative = (*text)[0] == '-';
+  for (std::size_t i = negative ? 1 : 0; i < text->size(); ++i) {
+    const char c = (*text)[i];
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return negative ? -value : value;
+}
+
+// One printer-supply value, as the Printer MIB's supplies table says it.
+Supply FromPrinterSupply(std::string_view value, std::string_view description) {
+  Supply supply;
+  const std::string_view type = SupplyField(value, "type").value_or("");
+  supply.name = SupplyName(description.empty() ? type : description);
+  supply.fills = SupplyField(value, "class") == "receptacleThatIsFilled";
+  const std::int64_t level = Number(SupplyField(value, "level")).value_or(-2);
+  const std::int64_t capacity = Number(SupplyField(value, "maxcapacity")).value_or(-2);
+  if (level < 0) {
+    supply.level = KnownLevel(level);
+  } else if (capacity > 0 && level <= capacity) {
+    const int percent = static_cast<int>(level * 100 / capacity);
+    supply.level = supply.fills ? 100 - percent : percent;
+  }
+  return supply;
+}
+
+}  // namespace
+
+std::vector<Supply> SuppliesOf(const SupplyAttributes& a) {
+  std::vector<Supply> supplies;
+  if (!a.names.empty()) {
+    for (std::size_t i = 0; i < a.names.size() && i < kMaxSupplies; ++i) {
+      Supply s;
+      const std::string type = i < a.types.size() ? a.types[i] : "";
+      s.name = SupplyName(a.names[i].empty() ? type : a.names[i]);
+      s.fills = type.rfind("waste", 0) == 0;
+      s.level = i < a.levels.size() ? KnownLevel(a.levels[i]) : -2;
+      s.mark = i < a.lows.size() && a.lows[i] >= 0 && a.lows[i] <= 100 ? a.lows[i] : -1;
+      supplies.push_back(std::move(s));
+    }
+    return supplies;
+  }
+  for (std::size_t i = 0; i < a.supply.size() && i < kMaxSupplies; ++i)
+    supplies.push_back(FromPrinterSupply(a.supply[i], i < a.descriptions.size() ? a.descriptions[i] : ""));
+  return supplies;
 }
 
 bool Ready(const DeviceState& device) { return device.kind == DeviceState::Reachable && !SaysItCannotPrint(device); }

@@ -3,17 +3,17 @@
 // scheduler's queue or a device alike) and of a printer's Host Resources
 // MIB (its SNMP agent), and when what it says keeps it from printing.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "DeviceState.h"
 #include "Snmp.h"
 #include "SpoolerCodes.h"
 
 namespace printing {
-
-struct DeviceState;
 
 // printer-state values.
 inline constexpr std::int32_t kIppIdle = 3;
@@ -40,5 +40,28 @@ void AddHostWord(DeviceState& device, const HostPrinterStatus& word);
 // Whether what a device said of itself keeps it from printing: stopped, not
 // accepting jobs, or offline.
 bool SaysItCannotPrint(const DeviceState& device);
+
+// Most supplies read of one printer.
+inline constexpr std::size_t kMaxSupplies = 32;
+
+// What a printer says of its supplies over IPP, each attribute's values by
+// position: CUPS's marker-names, marker-levels, marker-low-levels and
+// marker-types, else PWG's printer-supply ("index=1;class=...;type=...;
+// maxcapacity=100;level=25;") with printer-supply-description.
+struct SupplyAttributes {
+  std::vector<std::string> names, types;
+  std::vector<std::int32_t> levels, lows;
+  std::vector<std::string> supply, descriptions;
+};
+// The supplies they say, at most kMaxSupplies. A marker type "waste-..." (a
+// waste box, whose marker level says how full it is, and its low level when
+// it is nearly full) fills; so does a printer-supply of class
+// receptacleThatIsFilled, whose level is the room left in it, as in the
+// Printer MIB. Levels outside -3 to 100 are not known (-2).
+std::vector<Supply> SuppliesOf(const SupplyAttributes& attributes);
+
+// A supply's name as it is shown: without control characters and spaces at
+// either end, at most 80 bytes (whole UTF-8 characters).
+std::string SupplyName(std::string_view name);
 
 }  // namespace printing

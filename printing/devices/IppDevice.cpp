@@ -42,6 +42,10 @@ DeviceState FromIppReply(const IppReply& reply) {
   state.gone = reply.answered && SaysGone(reply);
   state.cannot_serve = reply.answered && !state.gone && SaysCannotServe(reply);
   state.kind = reply.answered && !state.gone && !state.cannot_serve ? DeviceState::Reachable : DeviceState::Unreachable;
+  state.step = !reply.answered ? reply.step : state.kind == DeviceState::Reachable ? Step::Answered : Step::Refusal;
+  state.address = reply.address;
+  state.http_status = reply.http_status;
+  if (reply.ipp) state.ipp_status = reply.ipp->status_code;
   if (state.kind != DeviceState::Reachable || reply.http_status != 200 || !reply.ipp || !reply.ipp->Succeeded())
     return state;
   const IppAnswer& ipp = *reply.ipp;
@@ -52,6 +56,7 @@ DeviceState FromIppReply(const IppReply& reply) {
   state.make_and_model = reply.make_and_model;
   state.info = reply.info;
   state.location = reply.location;
+  state.supplies = ipp.supplies;
   state.jobs = reply.jobs;
   state.pages_per_minute = reply.pages_per_minute;
   return state;
@@ -62,6 +67,8 @@ DeviceState AskIppPrinter(const std::string& device_uri, const DeviceQuery& quer
   if (!uri) return DeviceState{};
   DeviceState state = FromIppReply(query.transport.AskIpp(*uri, query.describe, query.deadline));
   state.where = WhereAt(uri->host, {uri->port});
+  state.host = uri->host;
+  state.resource = uri->resource;
   return state;
 }
 

@@ -1,5 +1,7 @@
 #include "IppMessage.h"
 
+#include "DeviceStatus.h"
+
 namespace printing {
 namespace {
 
@@ -8,6 +10,11 @@ constexpr std::uint8_t kOperationAttributes = 0x01;
 constexpr std::uint8_t kEndOfAttributes = 0x03;
 constexpr std::uint8_t kPrinterAttributes = 0x04;
 constexpr std::uint8_t kFirstValueTag = 0x10;
+constexpr std::uint8_t kOctetString = 0x30;
+constexpr std::uint8_t kTextWithLanguage = 0x35;
+constexpr std::uint8_t kNameWithLanguage = 0x36;
+constexpr std::uint8_t kTextWithoutLanguage = 0x41;
+constexpr std::uint8_t kNameWithoutLanguage = 0x42;
 constexpr std::uint8_t kInteger = 0x21;
 constexpr std::uint8_t kBoolean = 0x22;
 constexpr std::uint8_t kEnum = 0x23;
@@ -72,6 +79,17 @@ std::int32_t Integer32(std::string_view value) {
   return static_cast<std::int32_t>(v);
 }
 
+// The text of a name or text value: a ...WithLanguage one holds its
+// language, then its text, each counted.
+std::optional<std::string_view> TextValue(std::uint8_t tag, std::string_view value) {
+  if (tag == kNameWithoutLanguage || tag == kTextWithoutLanguage) return value;
+  if (tag != kNameWithLanguage && tag != kTextWithLanguage) return std::nullopt;
+  Reader in(reinterpret_cast<const std::uint8_t*>(value.data()), value.size());
+  std::string_view language, text;
+  if (!in.Counted(language) || !in.Counted(text) || !in.Empty()) return std::nullopt;
+  return text;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> PrinterStateRequest(std::string_view printer_uri, std::uint32_t request_id) {
@@ -88,6 +106,9 @@ std::vector<std::uint8_t> PrinterStateRequest(std::string_view printer_uri, std:
   Put(out, kKeyword, "requested-attributes", "printer-state");
   Put(out, kKeyword, "", "printer-state-reasons");
   Put(out, kKeyword, "", "printer-is-accepting-jobs");
+  for (const char* supplies : {"marker-names", "marker-levels", "marker-low-levels", "marker-types", "printer-supply",
+                               "printer-supply-description"})
+    Put(out, kKeyword, "", supplies);
   out.push_back(kEndOfAttributes);
   return out;
 }
@@ -104,10 +125,28 @@ std::optional<IppAnswer> ReadIppAnswer(const std::uint8_t* bytes, std::size_t si
   std::string_view name;  // of the attribute that the values belong to
   bool taking = false;    // whether its values are read
   bool took_state = false, took_reasons = false, took_accepting = false;
+  // The supply attributes, each a list of values of one kind.
+  SupplyAttributes supplies;
+  struct Listed {
+    std::string_view name;
+    bool text;  // names and texts, else keywords (or integers, for the levels)
+    std::vector<std::string>* texts;
+    std::vector<std::int32_t>* numbers;
+    bool took = false;
+  } listed[] = {
+      {"marker-names", true, &supplies.names, nullptr},       {"marker-types", false, &supplies.types, nullptr},
+      {"marker-levels", false, nullptr, &supplies.levels},    {"marker-low-levels", false, nullptr, &supplies.lows},
+      {"printer-supply", false, &supplies.supply, nullptr},
+      {"printer-supply-description", true, &supplies.descriptions, nullptr},
+  };
+  Listed* list = nullptr;  // the supply attribute whose values are read
   for (;;) {
     std::uint8_t tag = 0;
     if (!in.Byte(tag)) return std::nullopt;  // no end of the attributes
-    if (tag == kEndOfAttributes) return answer;
+    if (tag == kEndOfAttributes) {
+      answer.supplies = SuppliesOf(supplies);
+      return answer;
+    }
     if (tag < kFirstValueTag) {
       group = tag;
       taking = false;
@@ -120,6 +159,23 @@ std::optional<IppAnswer> ReadIppAnswer(const std::uint8_t* bytes, std::size_t si
     if (tag == kBeginCollection) ++depth;
     if (tag == kEndCollection && depth > 0) --depth;
     if (!printers) continue;
+    if (!attribute.empty()) list = nullptr;
+    for (Listed& l : listed) {
+      if (!attribute.empty() && attribute == l.name && !l.took) {
+        l.took = true;
+        list = &l;
+      }
+    }
+    if (list != nullptr) {
+      // Each value of its own kind, up to kMaxSupplies.
+      const std::optional<std::string_view> text = list->text ? TextValue(tag, value) : std::nullopt;
+      if (list->numbers != nullptr && tag == kInteger && value.size() == 4 && list->numbers->size() < kMaxSupplies)
+        list->numbers->push_back(Integer32(value));
+      else if (list->texts != nullptr && list->texts->size() < kMaxSupplies &&
+               (text || (!list->text && (tag == kKeyword || tag == kOctetString))))
+        list->texts->emplace_back(text ? *text : value);
+      continue;
+    }
     if (!attribute.empty()) {
       // The first attribute of each name, with a value of its kind.
       name = attribute;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "DeviceState.h"
+
 namespace printing {
 
 // Longest printer-uri the request carries (IPP's own limit for a uri).
@@ -20,8 +22,9 @@ inline constexpr std::size_t kIppMaxAnswer = 64 * 1024;
 inline constexpr std::size_t kIppMaxReasons = 64;
 
 // Get-Printer-Attributes (IPP/1.1) for printer-state, printer-state-reasons
-// and printer-is-accepting-jobs of the printer at `printer_uri`; empty when
-// the URI is longer than kIppMaxUri.
+// and printer-is-accepting-jobs of the printer at `printer_uri`, and for its
+// supplies (marker-names, -levels, -low-levels, -types, printer-supply and
+// printer-supply-description); empty when the URI is longer than kIppMaxUri.
 std::vector<std::uint8_t> PrinterStateRequest(std::string_view printer_uri, std::uint32_t request_id);
 
 // What an answer says of the printer.
@@ -30,6 +33,7 @@ struct IppAnswer {
   std::optional<std::int32_t> state;  // printer-state
   std::vector<std::string> reasons;   // printer-state-reasons
   std::optional<bool> accepting;      // printer-is-accepting-jobs
+  std::vector<Supply> supplies;       // what its supply attributes say (SuppliesOf)
 
   // successful-ok, -ignored-or-substituted-attributes or -conflicting-attributes.
   bool Succeeded() const { return status_code <= 0x0002; }
@@ -37,9 +41,9 @@ struct IppAnswer {
 
 // The answer in `bytes`, or nothing when they are not a whole IPP message
 // (cut short, a value longer than what is left, no end of its attributes,
-// more than kIppMaxAnswer bytes). Of each of the three attributes the first
-// among the printer attributes with a value of its own kind counts; other
-// attributes, and the members of collections, are passed over.
+// more than kIppMaxAnswer bytes). Of each of the attributes asked for the
+// first among the printer attributes with a value of its own kind counts;
+// other attributes, and the members of collections, are passed over.
 std::optional<IppAnswer> ReadIppAnswer(const std::uint8_t* bytes, std::size_t size);
 
 }  // namespace printing

@@ -21,7 +21,7 @@ constexpr std::chrono::milliseconds kAgentWait{300};
 // What one address said: whether its connection held, and what its agent
 // said of the printer.
 struct AddressAnswer {
-  bool held = false;
+  Step step = Step::Silent;  // Answered when its connection held
   std::optional<HostPrinterStatus> word;
 };
 
@@ -66,8 +66,8 @@ AddressAnswer AskAddress(const DeviceQuery& query, const std::string& address, i
       heard.Give(query.transport.Exchange(address, kSnmpPort, question.request, query.deadline, token));
     });
   AddressAnswer answer;
-  answer.held = query.transport.Connects(address, port, hold, query.deadline, stop);
-  if (answer.held && agent.joinable()) {
+  answer.step = query.transport.Connects(address, port, hold, query.deadline, stop);
+  if (answer.step == Step::Answered && agent.joinable()) {
     const Deadline wait(std::min(kAgentWait, query.deadline.Left()));
     const auto bytes = heard.WaitUntil(wait.At());
     if (bytes && *bytes) {
@@ -82,12 +82,15 @@ AddressAnswer AskAddress(const DeviceQuery& query, const std::string& address, i
 // Asks every address of `host` on each of `ports` at once: the first whose
 // connection holds answers for the device, and the others are stopped, so
 // that one that drops the attempt silently does not hold the answer back.
+// When none holds, the attempt that got furthest says why.
 DeviceState FirstThatHolds(const std::string& host, const std::vector<int>& ports, std::chrono::milliseconds hold,
                            const DeviceQuery& query, const AgentQuestion& question) {
   DeviceState state;
   state.kind = DeviceState::Unreachable;
   state.where = WhereAt(host, ports);
-  const std::vector<std::string> addresses = query.transport.Lookup(host, ports.front(), query.deadline);
+  state.host = host;
+  const Addresses addresses = query.transport.Lookup(host, ports.front(), query.deadline);
+  state.step = addresses.empty() ? addresses.failed : Step::NotAsked;
   std::mutex mutex;
   std::condition_variable ended;
   std::size_t count = 0, done = 0;
@@ -107,7 +110,12 @@ DeviceState FirstThatHolds(const std::string& host, const std::vector<int>& port
           }
           std::lock_guard lock(mutex);
           ++done;
-          if (answer.held && !first) first = answer;
+          if (answer.step == Step::Answered && !first) first = answer;
+          // The others, stopped once one holds, say nothing of the device.
+          if (!first && Further(state.step, answer.step) != state.step) {
+            state.step = answer.step;
+            state.address = address;
+          }
           ended.notify_all();
         });
       }
@@ -117,6 +125,7 @@ DeviceState FirstThatHolds(const std::string& host, const std::vector<int>& port
   }
   if (!first) return state;
   state.kind = DeviceState::Reachable;
+  state.step = Step::Answered;
   if (first->word) AddHostWord(state, *first->word);
   return state;
 }

@@ -30,14 +30,40 @@ std::wstring Wide(const std::string& utf8) {
 
 }  // namespace
 
-std::vector<std::string> HostAddresses(const std::string& host, const std::string& service, bool numeric_only) {
-  std::vector<std::string> found;
-  if (!WinsockReady()) return found;
+Step ConnectFailure(int error) {
+  switch (error) {
+    case WSAECONNREFUSED:
+      return Step::Refused;
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+    case WSAENETDOWN:
+    case WSAEHOSTDOWN:
+    case WSAEADDRNOTAVAIL:
+      return Step::NoRoute;
+    default:
+      return Step::Silent;
+  }
+}
+
+Step LookupFailure(int error) {
+  // WSAHOST_NOT_FOUND is EAI_NONAME; WSANO_DATA a name without an address.
+  return error == WSAHOST_NOT_FOUND || error == WSANO_DATA ? Step::NameUnknown : Step::NameServerSilent;
+}
+
+Addresses HostAddresses(const std::string& host, const std::string& service, bool numeric_only) {
+  Addresses found;
+  if (!WinsockReady()) {
+    found.failed = Step::NameServerSilent;
+    return found;
+  }
   ADDRINFOW hints{};
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = numeric_only ? AI_NUMERICHOST : 0;
   ADDRINFOW* list = nullptr;
-  if (GetAddrInfoW(Wide(host).c_str(), Wide(service).c_str(), &hints, &list) != 0) return found;
+  if (const int error = GetAddrInfoW(Wide(host).c_str(), Wide(service).c_str(), &hints, &list); error != 0) {
+    found.failed = LookupFailure(error);
+    return found;
+  }
   for (const ADDRINFOW* a = list; a != nullptr; a = a->ai_next) {
     char text[NI_MAXHOST];
     if (getnameinfo(a->ai_addr, static_cast<int>(a->ai_addrlen), text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
@@ -63,14 +89,17 @@ class Socket {
   SOCKET s_;
 };
 
+// How a wait for a socket ended.
+enum class Waited { Ready, NotYet, Failed };
+
 // Waits until `s` is ready as `write` or `read` asks, at most `wait` and not
-// once a stop is asked for; false when it is not, or has failed.
-bool Ready(SOCKET s, bool write, std::chrono::milliseconds wait, std::stop_token stop = {}) {
+// once a stop is asked for.
+Waited WaitFor(SOCKET s, bool write, std::chrono::milliseconds wait, std::stop_token stop = {}) {
   // A stop is seen within a slice of the wait.
   constexpr std::chrono::milliseconds kSlice{10};
   const Deadline until(wait);
   do {
-    if (stop.stop_requested()) return false;
+    if (stop.stop_requested()) return Waited::NotYet;
     fd_set ready, failed;
     FD_ZERO(&ready);
     FD_ZERO(&failed);
@@ -79,47 +108,60 @@ bool Ready(SOCKET s, bool write, std::chrono::milliseconds wait, std::stop_token
     const auto ms = (stop.stop_possible() ? std::min(kSlice, until.Left()) : until.Left()).count();
     timeval timeout{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
     const int seen = select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &timeout);
-    if (seen < 0) return false;
-    if (seen > 0) return FD_ISSET(s, &ready) && !FD_ISSET(s, &failed);
+    if (seen < 0) return Waited::Failed;
+    if (seen > 0) return FD_ISSET(s, &ready) && !FD_ISSET(s, &failed) ? Waited::Ready : Waited::Failed;
   } while (!until.Passed());
-  return false;
+  return Waited::NotYet;
+}
+
+bool Ready(SOCKET s, bool write, std::chrono::milliseconds wait, std::stop_token stop = {}) {
+  return WaitFor(s, write, wait, stop) == Waited::Ready;
 }
 
 }  // namespace
 
-bool SpoolerTransport::Connects(const std::string& address, int port, std::chrono::milliseconds hold,
+Step SpoolerTransport::Connects(const std::string& address, int port, std::chrono::milliseconds hold,
                                 const Deadline& deadline, std::stop_token stop) {
+  if (!WinsockReady()) return Step::Silent;
   ADDRINFOW hints{};
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICHOST;
   ADDRINFOW* at = nullptr;
-  if (GetAddrInfoW(Wide(address).c_str(), std::to_wstring(port).c_str(), &hints, &at) != 0) return false;
+  if (GetAddrInfoW(Wide(address).c_str(), std::to_wstring(port).c_str(), &hints, &at) != 0) return Step::NoRoute;
   Socket s(socket(at->ai_family, SOCK_STREAM, IPPROTO_TCP));
   u_long nonblocking = 1;
-  bool connected = false;
+  Step step = Step::Silent;
   if (s.get() != INVALID_SOCKET && ioctlsocket(s.get(), FIONBIO, &nonblocking) == 0) {
-    if (connect(s.get(), at->ai_addr, static_cast<int>(at->ai_addrlen)) == 0)
-      connected = true;
-    else if (WSAGetLastError() == WSAEWOULDBLOCK && Ready(s.get(), true, deadline.Left(), stop))
-      connected = true;
-    if (connected) {
-      int error = 0;
-      int length = sizeof error;
-      if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 || error != 0)
-        connected = false;
+    if (connect(s.get(), at->ai_addr, static_cast<int>(at->ai_addrlen)) == 0) {
+      step = Step::Answered;
+    } else if (const int error = WSAGetLastError(); error != WSAEWOULDBLOCK) {
+      step = ConnectFailure(error);
+    } else {
+      // A connection that fails shows in the failed set, its error in SO_ERROR.
+      const Waited waited = WaitFor(s.get(), true, deadline.Left(), stop);
+      if (waited != Waited::NotYet) {
+        int failure = 0;
+        int length = sizeof failure;
+        if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&failure), &length) != 0)
+          step = Step::Silent;
+        else if (failure != 0)
+          step = ConnectFailure(failure);
+        else
+          step = waited == Waited::Ready ? Step::Answered : Step::Silent;
+      }
     }
   }
   FreeAddrInfoW(at);
-  if (!connected) return false;
+  if (step != Step::Answered) return step;
   // A device that hangs up at once makes the connection readable: at its
   // end, or with its reset.
   const auto wait = std::min(hold, deadline.Left());
   const bool readable = Ready(s.get(), false, wait, stop);
-  if (stop.stop_requested()) return false;
-  if (!readable) return true;
+  if (stop.stop_requested()) return Step::Silent;
+  if (!readable) return Step::Answered;
   char byte;
-  const int got = recv(s.get(), &byte, 1, MSG_PEEK);
-  return got > 0;  // it said something of its own accord: it is there
+  // It said something of its own accord: it is there.
+  return recv(s.get(), &byte, 1, MSG_PEEK) > 0 ? Step::Answered : Step::HungUp;
 }
 
 std::optional<std::vector<std::uint8_t>> SpoolerTransport::Exchange(const std::string& address, int port,
@@ -167,6 +209,7 @@ struct IppExchange {
   std::condition_variable changed;
   bool ended = false;
   bool answered = false;  // a status line came back
+  DWORD error = ERROR_SUCCESS;  // of a request that failed
   DWORD http_status = 0;
   std::vector<std::uint8_t> body;
   std::atomic<bool> given_up{false};
@@ -181,7 +224,7 @@ struct IppExchange {
   }
 };
 
-void CALLBACK OnEvent(HINTERNET request, DWORD_PTR context, DWORD event, void*, DWORD length) {
+void CALLBACK OnEvent(HINTERNET request, DWORD_PTR context, DWORD event, void* info, DWORD length) {
   auto* x = reinterpret_cast<IppExchange*>(context);
   if (x == nullptr) return;
   if (event == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) {
@@ -221,6 +264,10 @@ void CALLBACK OnEvent(HINTERNET request, DWORD_PTR context, DWORD event, void*, 
       break;
     }
     case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+      if (info != nullptr) {
+        std::lock_guard lock(x->mutex);
+        x->error = static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError;
+      }
       x->End();
       break;
     default:
@@ -282,14 +329,20 @@ IppReply SpoolerTransport::AskIpp(const DeviceUri& uri, bool /*describe*/, const
   if (!WinHttpSendRequest(h.request, L"Content-Type: application/ipp\r\n", static_cast<DWORD>(-1),
                           x->request.data(), static_cast<DWORD>(x->request.size()),
                           static_cast<DWORD>(x->request.size()), context)) {
+    const DWORD error = GetLastError();
     x->given_up = true;
-    return state;
+    return Failed(uri, error, deadline);
   }
   std::unique_lock lock(x->mutex);
   x->changed.wait_until(lock, deadline.At(), [&] { return x->ended; });
   x->given_up = true;
   // Not done by the deadline, whatever came of it so far: no answer.
-  if (!x->ended || !x->answered) return state;
+  if (!x->ended) return state;
+  if (!x->answered) {
+    const DWORD error = x->error;
+    lock.unlock();
+    return Failed(uri, error, deadline);
+  }
   state.answered = true;
   state.http_status = static_cast<int>(x->http_status);
   state.ipp = ReadIppAnswer(x->body.data(), x->body.size());
@@ -298,8 +351,47 @@ IppReply SpoolerTransport::AskIpp(const DeviceUri& uri, bool /*describe*/, const
 
 
 
-std::vector<std::string> SpoolerTransport::Lookup(const std::string& host, int port, const Deadline& deadline) {
+Addresses SpoolerTransport::Lookup(const std::string& host, int port, const Deadline& deadline) {
   return Resolve(host, port, deadline, bounds_, HostAddresses);
+}
+
+IppReply SpoolerTransport::Failed(const DeviceUri& uri, unsigned long error, const Deadline& deadline) {
+  IppReply reply;
+  switch (error) {
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+    case ERROR_WINHTTP_CANNOT_CONNECT: {
+      // WinHTTP does not say how far it got: the name is looked up, and each
+      // address connected to, once more (an unknown name, a refusal or no
+      // route answer at once).
+      const Addresses addresses = Lookup(uri.host, uri.port, deadline);
+      reply.step = addresses.empty() ? addresses.failed : Step::NotAsked;
+      for (const std::string& address : addresses) {
+        Step step = deadline.Passed() ? Step::Silent : Connects(address, uri.port, std::chrono::milliseconds(0), deadline, {});
+        if (step == Step::Answered) step = Step::Silent;
+        if (Further(reply.step, step) != reply.step) {
+          reply.step = step;
+          reply.address = address;
+        }
+      }
+      if (reply.step == Step::NotAsked) reply.step = Step::Silent;
+      break;
+    }
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
+      reply.step = Step::TlsFailed;
+      break;
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+      reply.step = deadline.Passed() ? Step::Silent : Step::HungUp;
+      break;
+    default:  // ERROR_WINHTTP_TIMEOUT, and what else keeps the answer away
+      reply.step = Step::Silent;
+      break;
+  }
+  return reply;
 }
 
 }  // namespace printing

@@ -11,24 +11,34 @@ namespace printing {
 // The numeric addresses that the system's resolver gives for `host` and
 // `service`, at once; with `numeric_only` only when `host` is an address
 // itself, so that nothing is looked up.
-std::vector<std::string> HostAddresses(const std::string& host, const std::string& service, bool numeric_only);
+Addresses HostAddresses(const std::string& host, const std::string& service, bool numeric_only);
+
+// The step at which a connection failed with Winsock's `error`, and a name
+// lookup with GetAddrInfoW's.
+Step ConnectFailure(int error);
+Step LookupFailure(int error);
 
 class SpoolerTransport : public Transport {
  public:
   // Name lookups run under `bounds`.
   explicit SpoolerTransport(Bounds& bounds) : bounds_(bounds) {}
 
-  std::vector<std::string> Lookup(const std::string& host, int port, const Deadline& deadline) override;
-  bool Connects(const std::string& address, int port, std::chrono::milliseconds hold, const Deadline& deadline,
+  Addresses Lookup(const std::string& host, int port, const Deadline& deadline) override;
+  Step Connects(const std::string& address, int port, std::chrono::milliseconds hold, const Deadline& deadline,
                 std::stop_token stop) override;
   std::optional<std::vector<std::uint8_t>> Exchange(const std::string& address, int port,
                                                     const std::vector<std::uint8_t>& datagram,
                                                     const Deadline& deadline, std::stop_token stop) override;
   // WinHTTP looks the name up itself, within the deadline. The printer is
-  // asked for its state alone.
+  // asked for its state and supplies alone. Where WinHTTP could not look
+  // the name up or connect, the lookup or the connection is tried again
+  // here, to tell which step failed.
   IppReply AskIpp(const DeviceUri& uri, bool describe, const Deadline& deadline) override;
 
  private:
+  // How far a request that WinHTTP failed with `error` got.
+  IppReply Failed(const DeviceUri& uri, unsigned long error, const Deadline& deadline);
+
   Bounds& bounds_;
 };
 

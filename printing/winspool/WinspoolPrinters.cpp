@@ -144,6 +144,47 @@ Described QueryLevel2(HANDLE spooler) {
   return d;
 }
 
+// The first kJobsRead jobs of the queue, oldest first.
+std::vector<Job> QueueJobs(HANDLE spooler) {
+  std::vector<Job> jobs;
+  std::vector<BYTE> buffer;
+  DWORD needed = 0, count = 0;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (::EnumJobsW(spooler, 0, kJobsRead, 1, buffer.empty() ? nullptr : buffer.data(),
+                    static_cast<DWORD>(buffer.size()), &needed, &count))
+      break;
+    count = 0;
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) return jobs;
+    buffer.assign(needed, 0);
+  }
+  const auto* info = reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
+  for (DWORD i = 0; i < count; ++i) {
+    Job job;
+    const DWORD status = info[i].Status;
+    if (status & (JOB_STATUS_ERROR | JOB_STATUS_BLOCKED_DEVQ))
+      job.state = Job::Failed;
+    else if (status & JOB_STATUS_PAUSED)
+      job.state = Job::Held;
+    else if (status & JOB_STATUS_PRINTING)
+      job.state = Job::Printing;
+    // Submitted is in UTC; a FILETIME counts 100 ns from 1601.
+    FILETIME file;
+    if (SystemTimeToFileTime(&info[i].Submitted, &file)) {
+      const std::int64_t ticks = static_cast<std::int64_t>(file.dwHighDateTime) << 32 | file.dwLowDateTime;
+      job.submitted = ticks / 10000000 - 11644473600LL;
+    }
+    jobs.push_back(job);
+  }
+  return jobs;
+}
+
+// Now, in seconds since 1970 (UTC).
+std::int64_t Now() {
+  FILETIME file;
+  GetSystemTimeAsFileTime(&file);
+  return (static_cast<std::int64_t>(file.dwHighDateTime) << 32 | file.dwLowDateTime) / 10000000 - 11644473600LL;
+}
+
 // A printer connection (\\server\printer): its print server asks its
 // devices, and its port is one of the server's.
 bool IsConnection(const PRINTER_INFO_2A& info) {
@@ -206,13 +247,27 @@ std::int32_t WinspoolPrinters::Describe(std::int32_t handle, const std::u16strin
   std::int32_t status = static_cast<std::int32_t>(info.Status);
   std::int32_t attributes = WithSpoolerStatus(static_cast<std::int32_t>(info.Attributes), status);
   Findings& learnt = Learnt();
+  learnt.system = Findings::Spooler;
   learnt.system_status = status;
   learnt.set_offline = (info.Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) != 0;
+  // What waits in the queue, on the same handle, bounded as every call.
+  if (info.cJobs > 0) {
+    auto jobs = bounds_.Run<std::vector<Job>>(
+        Deadline(kCallTimeout), [spooler] { return QueueJobs(spooler); },
+        // The handle went with the abandoned call; it is closed once that ends.
+        [spooler](std::vector<Job>&) { ::ClosePrinter(spooler); });
+    if (!jobs) {
+      it->second.release();
+      spooler_handles_.erase(it);
+    }
+    learnt.jobs = Summarize(jobs.value_or(std::vector<Job>{}), static_cast<std::int32_t>(info.cJobs), Now());
+  }
   if (!IsConnection(info) && record.PortName) {
     learnt.device = CheckPorts(*record.PortName);
     if (record.PortName->find(',') != std::string::npos) learnt.group = Findings::Pool;
     AddDeviceState(learnt.device, attributes, status);
   }
+  learnt.supplies = learnt.device.supplies;
   record.Attributes = attributes;
   record.Priority = static_cast<std::int32_t>(info.Priority);
   record.DefaultPriority = static_cast<std::int32_t>(info.DefaultPriority);

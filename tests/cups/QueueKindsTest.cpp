@@ -248,19 +248,22 @@ TEST_F(QueueKindsTest, ARawPrintersAgentSaysWhatKeepsItFromPrinting) {
 }
 
 TEST_F(QueueKindsTest, AnIppPrinterIsThereUnlessItsAnswerSaysItIsGoneOrCannotServe) {
-  const char* gone = "Not ready: the printer is gone from its server at {where}.";
-  const char* busy = "Not ready: the printer at {where} says it cannot serve now.";
+  const std::string gone = "Not ready: the printer is gone from its server at {where}: there is no printer at "
+                           "/ipp/print (IPP status ";
+  const std::string busy = "Not ready: the printer at {where} says it cannot serve now (IPP status ";
   const char* ready = "Ready: the printer answered at {where}.";
   const struct {
     const char* what;
     std::string response;
     const char* expected;
-    const char* reason;
+    std::string reason;
   } answers[] = {
-      {"client-error-not-found", IppStatusAnswer(0x0406), "not there", gone},
-      {"client-error-gone", IppStatusAnswer(0x0407), "not there", gone},
-      {"server-error-service-unavailable", IppStatusAnswer(0x0502), "not there", busy},
-      {"server-error-temporary-error", IppStatusAnswer(0x0505), "not there", busy},
+      {"client-error-not-found", IppStatusAnswer(0x0406), "not there", gone + "0x0406). Check the printer's address."},
+      {"client-error-gone", IppStatusAnswer(0x0407), "not there", gone + "0x0407). Check the printer's address."},
+      {"server-error-service-unavailable", IppStatusAnswer(0x0502), "not there",
+       busy + "0x0502). Try again later, or restart the printer."},
+      {"server-error-temporary-error", IppStatusAnswer(0x0505), "not there",
+       busy + "0x0505). Try again later, or restart the printer."},
       // Asking for a login is an answer.
       {"client-error-not-authorized", IppStatusAnswer(0x0401), "there", ready},
       {"client-error-forbidden", IppStatusAnswer(0x0403), "there", ready},

@@ -30,20 +30,21 @@ class FakeTransport : public Transport {
 
   std::vector<std::string> asked;  // "lookup host", "tcp host:port", "udp host:port community", "ipp uri"
 
-  std::vector<std::string> Lookup(const std::string& host, int, const Deadline&) override {
+  Addresses Lookup(const std::string& host, int, const Deadline&) override {
     Note("lookup " + host);
-    std::vector<std::string> addresses{host};
+    Addresses addresses;
+    addresses.push_back(host);
     addresses.insert(addresses.end(), more_addresses.begin(), more_addresses.end());
     return addresses;
   }
-  bool Connects(const std::string& address, int port, std::chrono::milliseconds hold, const Deadline& deadline,
+  Step Connects(const std::string& address, int port, std::chrono::milliseconds hold, const Deadline& deadline,
                 std::stop_token stop) override {
     const std::string where = address + ":" + std::to_string(port);
     Note("tcp " + where + (hold.count() > 0 ? " held" : ""));
     while (dropping.count(address) && !deadline.Passed() && !stop.stop_requested())
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (dropping.count(address) && stop.stop_requested()) Note("stopped " + address);
-    return listening.count(where) > 0;
+    return listening.count(where) > 0 ? Step::Answered : Step::Refused;
   }
   std::optional<std::vector<std::uint8_t>> Exchange(const std::string& address, int port,
                                                     const std::vector<std::uint8_t>& datagram,

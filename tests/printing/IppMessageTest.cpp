@@ -66,8 +66,9 @@ TEST(IppMessage, AnIppLibraryReadsTheRequest) {
   }
   EXPECT_STREQ(ippGetString(ippFindAttribute(request, "printer-uri", IPP_TAG_URI), 0, nullptr),
                "ipp://printer.local:631/ipp/print");
-  ASSERT_EQ(ippGetCount(attr), 3);
+  ASSERT_EQ(ippGetCount(attr), 9);
   EXPECT_STREQ(ippGetString(attr, 2, nullptr), "printer-is-accepting-jobs");
+  EXPECT_STREQ(ippGetString(attr, 8, nullptr), "printer-supply-description");
   ippDelete(request);
   EXPECT_TRUE(PrinterStateRequest(std::string(kIppMaxUri + 1, 'a'), 1).empty());
 }

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SpoolerCodes.h"
@@ -19,7 +20,7 @@ struct AgentCase {
   bool connects;          // the printer's raw port takes the connection and keeps it
   const char* verdict;    // "YES" or "NO"
   std::int32_t status;    // the status word
-  const char* reason;     // "{where}" stands for "ADDRESS port PORT"
+  const char* reason;     // "{where}" stands for "ADDRESS port PORT", "{port}" for PORT
 };
 
 inline SnmpAgentSetup Printer(HostPrinterStatus status, std::string community = "public", int index = 1) {
@@ -47,17 +48,17 @@ inline std::vector<AgentCase> AgentCases() {
       {"warming up", with(kRunning, 5, 0), true, "YES", PRINTER_STATUS_WARMING_UP,
        "Ready: the printer answered at {where} and is warming up."},
       {"offline bit", with(3, kIdle, kHrOffline), true, "NO", PRINTER_STATUS_OFFLINE,
-       "Not ready: the printer says it is offline."},
+       "Not ready: the printer says it is offline. Put it online at the printer."},
       {"down", with(kHrDeviceDown, 2, 0), true, "NO", PRINTER_STATUS_ERROR,
-       "Not ready: the printer says it is down. It reports: an error."},
+       "Not ready: the printer says it is down. It reports: an error; see to it at the printer."},
       {"jammed", with(3, kIdle, kHrJammed), true, "YES", PRINTER_STATUS_PAPER_JAM,
-       "Ready: the printer answered at {where} and is idle. It reports: paper jam."},
+       "Ready: the printer answered at {where} and is idle. It reports: paper jam; see to it at the printer."},
       {"no paper", with(3, kIdle, kHrNoPaper), true, "YES", PRINTER_STATUS_PAPER_OUT,
-       "Ready: the printer answered at {where} and is idle. It reports: out of paper."},
+       "Ready: the printer answered at {where} and is idle. It reports: out of paper; see to it at the printer."},
       {"door open", with(3, kIdle, kHrDoorOpen), true, "YES", PRINTER_STATUS_DOOR_OPEN,
-       "Ready: the printer answered at {where} and is idle. It reports: door open."},
+       "Ready: the printer answered at {where} and is idle. It reports: door open; see to it at the printer."},
       {"toner low", with(3, kIdle, kHrLowToner), true, "YES", PRINTER_STATUS_TONER_LOW,
-       "Ready: the printer answered at {where} and is idle. It reports: toner low."},
+       "Ready: the printer answered at {where} and is idle. It reports: toner low; see to it at the printer."},
       {"objects missing", SnmpAgent(missing), true, "YES", 0, ready},
       {"error status", SnmpAgent(failing), true, "YES", 0, ready},
       {"another community", SnmpAgent(Printer({kHrDeviceDown, kIdle, kHrOffline}, "private")), true, "YES", 0,
@@ -66,14 +67,17 @@ inline std::vector<AgentCase> AgentCases() {
       {"no agent", nullptr, true, "YES", 0, ready},
       {"not a printer", SnmpAgent(not_a_printer), true, "YES", 0, ready},
       {"no connection", SnmpAgent(Printer(idle)), false, "NO", PRINTER_STATUS_OFFLINE,
-       "Not ready: the printer does not answer at {where}."},
+       "Not ready: the printer at {address} refuses the connection on port {port}. The printer takes no jobs on "
+       "port {port}."},
   };
 }
 
-// `reason` with its "{where}" filled in.
+// `reason` with its "{where}", "{address}" and "{port}" filled in.
 inline std::string ReasonAt(std::string reason, const std::string& address, int port) {
-  if (const auto at = reason.find("{where}"); at != std::string::npos)
-    reason.replace(at, 7, address + " port " + std::to_string(port));
+  for (const auto& [field, value] : {std::pair<std::string, std::string>{"{where}", address + " port " + std::to_string(port)},
+                                     {"{address}", address}, {"{port}", std::to_string(port)}})
+    for (auto at = reason.find(field); at != std::string::npos; at = reason.find(field))
+      reason.replace(at, field.size(), value);
   return reason;
 }
 
