@@ -210,6 +210,7 @@ struct IppExchange {
   bool ended = false;
   bool answered = false;  // a status line came back
   DWORD error = ERROR_SUCCESS;  // of a request that failed
+  std::string address;          // of the server it connected to
   DWORD http_status = 0;
   std::vector<std::uint8_t> body;
   std::atomic<bool> given_up{false};
@@ -233,6 +234,13 @@ void CALLBACK OnEvent(HINTERNET request, DWORD_PTR context, DWORD event, void* i
   }
   if (x->given_up) return;
   switch (event) {
+    case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER:
+      if (info != nullptr) {
+        const auto* wide = static_cast<const wchar_t*>(info);
+        std::lock_guard lock(x->mutex);
+        x->address = Utf16ToUtf8(std::u16string(wide, wide + wcsnlen(wide, 64)));
+      }
+      break;
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
       if (!WinHttpReceiveResponse(request, nullptr)) x->End();
       break;
@@ -321,7 +329,8 @@ IppReply SpoolerTransport::AskIpp(const DeviceUri& uri, bool /*describe*/, const
   DWORD_PTR context = reinterpret_cast<DWORD_PTR>(x.get());
   if (!WinHttpSetOption(h.request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context)) return state;
   if (WinHttpSetStatusCallback(h.request, OnEvent,
-                               WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+                               WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
+                                   WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER,
                                0) == WINHTTP_INVALID_STATUS_CALLBACK)
     return state;
   // From here on WinHTTP holds the exchange until it has closed the request.
@@ -336,12 +345,15 @@ IppReply SpoolerTransport::AskIpp(const DeviceUri& uri, bool /*describe*/, const
   std::unique_lock lock(x->mutex);
   x->changed.wait_until(lock, deadline.At(), [&] { return x->ended; });
   x->given_up = true;
+  state.address = x->address;
   // Not done by the deadline, whatever came of it so far: no answer.
   if (!x->ended) return state;
   if (!x->answered) {
     const DWORD error = x->error;
     lock.unlock();
-    return Failed(uri, error, deadline);
+    IppReply failed = Failed(uri, error, deadline);
+    if (failed.address.empty()) failed.address = state.address;
+    return failed;
   }
   state.answered = true;
   state.http_status = static_cast<int>(x->http_status);

@@ -25,7 +25,7 @@ Fd Of(std::intptr_t fd) { return static_cast<Fd>(fd); }
 
 // A socket listening on `port` of 127.0.0.1; when it is 0, on a free port,
 // whose number goes to `port`.
-Fd ListenOnLoopback(int& port) {
+Fd ListenOnLoopback(int& port, int backlog = 64) {
   const Fd fd = SocketsReady() ? socket(AF_INET, SOCK_STREAM, 0) : kNone;
   sockaddr_in at{};
   at.sin_family = AF_INET;
@@ -38,7 +38,7 @@ Fd ListenOnLoopback(int& port) {
   if (fd != kNone && port != 0) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
 #endif
   socklen_t length = sizeof at;
-  if (fd == kNone || bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(fd, 64) != 0 ||
+  if (fd == kNone || bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(fd, backlog) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
     if (fd != kNone) CloseFd(fd);
     throw std::runtime_error("cannot listen on loopback" + (port ? " port " + std::to_string(port) : std::string()));
@@ -127,15 +127,29 @@ int ClosedLoopbackPort() {
   return port;
 }
 
-std::string IppPrinterAnswer(std::int32_t state, bool accepting, const std::vector<std::string>& reasons) {
+std::string IppPrinterAnswer(std::int32_t state, bool accepting, const std::vector<std::string>& reasons,
+                             const std::vector<Marker>& markers) {
+  const auto word = [](std::int32_t value) {
+    std::string out;
+    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift & 0xFF);
+    return out;
+  };
   std::string ipp = IppHead(0);  // successful-ok
   ipp += '\x04';
-  std::string word;
-  for (int shift = 24; shift >= 0; shift -= 8) word += static_cast<char>(state >> shift & 0xFF);
-  Put(ipp, '\x23', "printer-state", word);
+  Put(ipp, '\x23', "printer-state", word(state));
   for (std::size_t i = 0; i < reasons.size(); ++i) Put(ipp, '\x44', i == 0 ? "printer-state-reasons" : "", reasons[i]);
   Put(ipp, '\x22', "printer-is-accepting-jobs", std::string(1, accepting ? '\x01' : '\x00'));
+  // Each marker attribute lists the supplies in one order.
+  for (std::size_t i = 0; i < markers.size(); ++i) Put(ipp, '\x42', i == 0 ? "marker-names" : "", markers[i].name);
+  for (std::size_t i = 0; i < markers.size(); ++i) Put(ipp, '\x44', i == 0 ? "marker-types" : "", markers[i].type);
+  for (std::size_t i = 0; i < markers.size(); ++i) Put(ipp, '\x21', i == 0 ? "marker-levels" : "", word(markers[i].level));
+  for (std::size_t i = 0; i < markers.size(); ++i)
+    Put(ipp, '\x21', i == 0 ? "marker-low-levels" : "", word(markers[i].low));
   return HttpOk(ipp);
+}
+
+std::string HttpAnswer(const std::string& status) {
+  return "HTTP/1.1 " + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
 }
 
 std::string IppStatusAnswer(std::uint16_t status) {
@@ -145,10 +159,24 @@ std::string IppStatusAnswer(std::uint16_t status) {
 }
 
 LoopbackPeer::LoopbackPeer(Mode mode, const std::string& unix_path) : path_(unix_path) {
+  if (mode == Full) {
+    // A backlog of none, filled by one connection that is never accepted: the
+    // kernel drops every later attempt's SYN, so that nothing answers it.
+    fd_ = static_cast<std::intptr_t>(ListenOnLoopback(port_, 0));
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    at.sin_port = htons(static_cast<std::uint16_t>(port_));
+    const Fd filler = socket(AF_INET, SOCK_STREAM, 0);
+    filler_ = static_cast<std::intptr_t>(filler);
+    if (filler == kNone || connect(filler, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0)
+      throw std::runtime_error("cannot fill the queue of port " + std::to_string(port_));
+    return;
+  }
   fd_ = static_cast<std::intptr_t>(unix_path.empty() ? ListenOnLoopback(port_) : ListenOnUnixSocket(unix_path));
   if (mode == NeverAccepts) return;
   std::string junk;
-  for (unsigned i = 0, x = 12345; mode == Garbage && i < 512; ++i, x = x * 1103515245 + 12345)
+  for (unsigned i = 0, x = 12345; (mode == Garbage || mode == Blurts) && i < 512; ++i, x = x * 1103515245 + 12345)
     junk += static_cast<char>(0x21 + (x >> 16) % 0xDE);  // no space, so no status line
   thread_ = std::thread([this, mode, junk] { Serve(mode, junk); });
 }
@@ -172,6 +200,11 @@ void LoopbackPeer::Serve(Mode mode, std::string reply) {
     const Fd client = accept(listening, nullptr, nullptr);
     if (client == kNone) continue;
     if (mode == Drops) {
+      CloseFd(client);
+      continue;
+    }
+    if (mode == Blurts) {
+      send(client, reply.data(), static_cast<int>(reply.size()), kNoSignal);
       CloseFd(client);
       continue;
     }
@@ -200,6 +233,7 @@ void LoopbackPeer::Serve(Mode mode, std::string reply) {
 LoopbackPeer::~LoopbackPeer() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
+  if (filler_ != -1) CloseFd(Of(filler_));
   CloseFd(Of(fd_));
 #ifndef _WIN32
   if (!path_.empty()) unlink(path_.c_str());

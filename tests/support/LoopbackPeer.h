@@ -14,8 +14,16 @@ namespace printing::testing {
 // A port on loopback that nobody listens on.
 int ClosedLoopbackPort();
 
+// A supply as an IPP printer says it in its marker-* attributes.
+struct Marker {
+  std::string name, type;  // "Black Toner", "toner"
+  std::int32_t level, low;
+};
 // What an IPP printer answers to Get-Printer-Attributes, as an HTTP response.
-std::string IppPrinterAnswer(std::int32_t state, bool accepting, const std::vector<std::string>& reasons);
+std::string IppPrinterAnswer(std::int32_t state, bool accepting, const std::vector<std::string>& reasons,
+                             const std::vector<Marker>& markers = {});
+// An HTTP response with `status` ("404 Not Found") and no body.
+std::string HttpAnswer(const std::string& status);
 // What an IPP server answers that refuses a request with `status` (0x0406
 // client-error-not-found, 0x0401 client-error-not-authorized, ...): the
 // status and no printer attributes, in an HTTP response "200 OK".
@@ -29,6 +37,8 @@ class LoopbackPeer {
     Drip,          // answers a byte each 100 ms, forever
     Drops,         // closes each connection as it takes it
     Garbage,       // reads a request, answers bytes that are no HTTP and hangs up
+    Blurts,        // says bytes that are no HTTP (nor TLS) at once, and hangs up
+    Full,          // its queue of connections is full: a new one is never answered
   };
   // Reads each HTTP request and answers it with `answer` (IppPrinterAnswer),
   // with the request's IPP request-id, then hangs up.
@@ -54,6 +64,7 @@ class LoopbackPeer {
   void Serve(Mode mode, std::string answer);
 
   std::intptr_t fd_ = -1;  // the listening socket
+  std::intptr_t filler_ = -1;  // Full: the connection that fills its queue
   int port_ = 0;
   std::string path_;
   std::atomic<bool> stop_{false};

@@ -1,5 +1,6 @@
 #include "UdpPeer.h"
 
+#include <cctype>
 #include <sstream>
 #include <stdexcept>
 
@@ -178,6 +179,45 @@ UdpPeer::Answer BjnpResponder(std::string device_id) {
     answer.push_back(static_cast<std::uint8_t>(payload));
     answer.insert(answer.end(), device_id.begin(), device_id.end());
     return std::optional<Datagram>(answer);
+  };
+}
+
+UdpPeer::Answer NameServer(std::map<std::string, std::string> names) {
+  return [names = std::move(names)](const Datagram& query) {
+    std::optional<Datagram> none;
+    // The header, then one question: its name's labels, its type and class.
+    if (query.size() < 12 || (query[2] & 0x80) != 0 || query[4] != 0 || query[5] != 1) return none;
+    std::string name;
+    std::size_t at = 12;
+    while (at < query.size() && query[at] != 0) {
+      const std::size_t length = query[at];
+      if (length > 63 || at + 1 + length >= query.size()) return none;
+      if (!name.empty()) name += '.';
+      for (std::size_t i = 0; i < length; ++i)
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(query[at + 1 + i])));
+      at += 1 + length;
+    }
+    if (at + 5 > query.size()) return none;
+    const std::size_t question_end = at + 5;
+    const bool type_a = query[at + 1] == 0 && query[at + 2] == 1;
+    if (name.size() >= 12 && name.compare(name.size() - 12, 12, ".silent.test") == 0) return none;
+    const auto known = names.find(name);
+    sockaddr_in address{};
+    const bool answers = known != names.end() && type_a && inet_pton(AF_INET, known->second.c_str(), &address.sin_addr) == 1;
+    // The query's id, a response with its opcode and recursion asked, the
+    // server's recursion, and NXDOMAIN (3) for a name it does not know.
+    Datagram reply(query.begin(), query.begin() + static_cast<std::ptrdiff_t>(question_end));
+    reply[2] = static_cast<std::uint8_t>(0x84 | (query[2] & 0x79));
+    reply[3] = static_cast<std::uint8_t>(0x80 | (known == names.end() ? 3 : 0));
+    reply[6] = 0;
+    reply[7] = answers ? 1 : 0;
+    for (std::size_t i = 8; i < 12; ++i) reply[i] = 0;
+    if (answers) {
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(&address.sin_addr);
+      // Its name by a pointer to the question's, type A, class IN, 60 s.
+      reply = reply + Datagram{0xC0, 12, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4, bytes[0], bytes[1], bytes[2], bytes[3]};
+    }
+    return std::optional<Datagram>(reply);
   };
 }
 

@@ -94,6 +94,19 @@ SnmpObjects HostPrinterObjects(int index, const HostPrinterStatus& status,
 // gets no answer.
 UdpPeer::Answer BjnpResponder(std::string device_id);
 
+// The address of the tests' name server: tests/support/resolv.conf names it,
+// and scripts/own-resolver puts that file in the place of the machine's own
+// for the test programs that ask names of their own. (Under wine a socket
+// bound to a loopback address listens on all of them and answers from
+// 127.0.0.1, which a resolver takes only from the address it asked.)
+inline constexpr const char* kTestNameServer = "127.0.0.1";
+
+// A name server on port 53: a name of `names` (in lower case) answers a
+// query for its IPv4 address (type A) with `names`' address, and any other
+// query with no record; a name that ends in ".silent.test" gets no answer
+// at all; any other name is not known (NXDOMAIN).
+UdpPeer::Answer NameServer(std::map<std::string, std::string> names);
+
 // A UDP port of 127.0.0.1 that nobody receives on.
 int ClosedUdpPort();
 

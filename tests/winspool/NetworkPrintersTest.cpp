@@ -15,11 +15,13 @@
 #include "AgentCases.h"
 #include "LoopbackPeer.h"
 #include "SpoolerPrinters.h"
+#include "StepCases.h"
 #include "Text.h"
 #include "UdpPeer.h"
 #include "WinspoolPrinters.h"
 #include "Win32Window.h"  // last: it brings in <windows.h>
 #include <objbase.h>
+#include <oleacc.h>
 
 namespace {
 
@@ -100,7 +102,23 @@ struct SpoolerWindow : Com {
   // technical view, and why.
   std::wstring Verdict() const { return TextOf(window.Control("lblResult")); }
   std::wstring StatusLine() const { return Entry(window.Control("List1"), 18); }
-  std::string Reason() { return printing::Utf16ToUtf8(window.Form().Probe().Reason()); }
+  // Why, as a screen reader is told it: the verdict's description.
+  std::string Reason() {
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window.Control("lblResult"), OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&object))))
+      return "(no accessible object)";
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    std::string out = "(no description)";
+    if (object->get_accDescription(self, &text) == S_OK && text != nullptr)
+      out = printing::Utf16ToUtf8(std::u16string(text, text + SysStringLen(text)));
+    SysFreeString(text);
+    object->Release();
+    return out;
+  }
 };
 
 std::wstring StatusLine(int status) { return L"Buffer No. 18  Buffer Value " + std::to_wstring(status); }
@@ -133,24 +151,30 @@ TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
   };
   const Case cases[] = {
       {"Raw listener", 1, listener.Port(), ready, 0},
-      {"Raw closed", 1, closed, not_ready, 0x80, 0, "Not ready: the printer does not answer at {where}."},
+      {"Raw closed", 1, closed, not_ready, 0x80, 0,
+       "Not ready: the printer at 127.0.0.1 refuses the connection on port {port}. The printer takes no jobs on "
+       "port {port}."},
       {"Raw drops", 1, drops.Port(), not_ready, 0x80},
       {"LPR listener", 2, listener.Port(), ready, 0},
       {"LPR closed", 2, closed, not_ready, 0x80},
       {"IPP idle", 0, ipp_device, ready, 0},
       {"IPP never answers", 0, silent.Port(), not_ready, 0x80},
-      {"IPP stopped", 0, stopped.Port(), not_ready, 0x1, 0, "Not ready: the printer says it has stopped."},
+      {"IPP stopped", 0, stopped.Port(), not_ready, 0x1, 0,
+       "Not ready: the printer says it has stopped. See to it at the printer."},
       {"IPP rejecting", 0, rejecting.Port(), not_ready, 0},
       {"IPP offline", 0, offline.Port(), not_ready, 0x80 | 0x20000},
       {"IPP garbage", 0, garbage.Port(), not_ready, 0x80},
-      {"IPP gone", 0, gone.Port(), not_ready, 0x80, 0, "Not ready: the printer is gone from its server at {where}."},
+      {"IPP gone", 0, gone.Port(), not_ready, 0x80, 0,
+       "Not ready: the printer is gone from its server at {where}: there is no printer at /ipp/print (IPP status "
+       "0x0406). Check the printer's address."},
       {"IPP unavailable", 0, unavailable.Port(), not_ready, 0x80},
       {"IPP wants a login", 0, login.Port(), ready, 0},
       {"IPP HTTP 401", 0, basic.Port(), ready, 0},
       // A printer pool is there when one of its devices is.
       {"Pool one live", 1, closed, ready, 0, listener.Port()},
       {"Pool none live", 1, closed, not_ready, 0x80, drops.Port(),
-       "Not ready: none of the pool's ports answers (IP_127.0.0.1_Poo{closed}, IP_127.0.0.1_none{drops})."},
+       "Not ready: none of the pool's ports answers (IP_127.0.0.1_Poo{closed}, IP_127.0.0.1_none{drops}). Check "
+       "that its printers are switched on and connected to the network."},
   };
   std::vector<std::unique_ptr<TcpPortKey>> keys;
   std::vector<std::unique_ptr<AddedPrinter>> added;
@@ -182,6 +206,35 @@ TEST(NetworkPrinters, EachDeviceGivesItsVerdictWithinTheBound) {
   }
   // The window takes the next test as it took the first.
   EXPECT_TRUE(IsWindowEnabled(w.window.Control("cmdTest")));
+}
+
+// Each step at which a device is not reached, and supplies that run low, as
+// on Linux (StepCases.h): raw and LPR devices on Standard TCP/IP ports, IPP
+// printers on http:// and https:// ports.
+TEST(NetworkPrinters, EachStepThatFailsSaysWhatToCheck) {
+  const StepPeers peers;
+  const std::vector<StepCase> cases = StepCases();
+  std::vector<std::unique_ptr<TcpPortKey>> keys;
+  std::vector<std::unique_ptr<AddedPrinter>> added;
+  for (const StepCase& c : cases) {
+    const std::string scheme = c.scheme, port = peers.Filled(c.port);
+    std::string name;
+    if (scheme == "socket" || scheme == "lpd") {
+      name = "IP_step" + std::to_string(keys.size());
+      keys.push_back(std::make_unique<TcpPortKey>(U16(name), U16(c.host), std::stoi(port), scheme == "socket" ? 1 : 2));
+      EXPECT_EQ(keys.back()->Error(), 0u) << c.name;
+    } else {
+      name = (scheme == "ipps" ? "https://" : "http://") + std::string(c.host) + ":" + port + "/ipp/print";
+    }
+    added.push_back(std::make_unique<AddedPrinter>(U16(std::string("Step ") + c.name), U16(name)));
+    EXPECT_EQ(added.back()->Error(), 0u) << c.name;
+  }
+  SpoolerWindow w;
+  for (const StepCase& c : cases) {
+    ASSERT_TRUE(w.Test(std::string("Step ") + c.name)) << c.name << " is not listed";
+    EXPECT_EQ(w.Verdict(), c.ready ? L"Printer Ready" : L"Printer Not Ready (at this time)") << c.name;
+    EXPECT_EQ(w.Reason(), peers.Filled(c.reason)) << c.name;
+  }
 }
 
 // A raw printer's SNMP agent says what keeps it from printing, as on Linux

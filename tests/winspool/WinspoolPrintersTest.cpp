@@ -100,7 +100,9 @@ TEST_F(WinspoolTest, WorkOfflineIsNotReady) {
   ASSERT_TRUE(offline.Changed()) << "could not set the printer offline, error " << GetLastError();
   EXPECT_EQ(module.TestPrinter(u"Workroom"), u"NO");
   EXPECT_EQ(view.label, u"0010000000000");
-  EXPECT_EQ(module.Reason(), u"Not ready: its user set it to work offline (Use Printer Offline).");
+  EXPECT_EQ(module.Reason(),
+            u"Not ready: its user set it to work offline (Use Printer Offline). Clear \"Use Printer Offline\" in its "
+            u"queue window.");
   EXPECT_EQ(module.PrinterInfo.PrinterName, u"Workroom");
   EXPECT_EQ(module.PrinterInfo.PortName, u"CUPS:Workroom");
   // From the scheduler's UTF-8 through the system code page.

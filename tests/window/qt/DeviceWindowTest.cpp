@@ -1,0 +1,118 @@
+// Why the window gives its verdict, as a screen reader reads it beside the
+// verdict, for the faults people meet every day: a printer's name that no
+// name server knows, or no name server that answers; an address with no
+// route to it; a port that refuses, never answers or hangs up at once; TLS
+// that fails; an HTTP error; jobs stuck in the queue; supplies that run low.
+//
+// The program runs in a network namespace of its own (OwnNetwork.h) under
+// scripts/own-resolver, which points its resolver at the tests' name
+// server (UdpPeer.h's NameServer, on kTestNameServer there).
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+#include <string>
+
+#include "CupsPrinters.h"
+#include "LoopbackPeer.h"
+#include "OwnNetwork.h"
+#include "PrivateScheduler.h"
+#include "QtWindow.h"
+#include "StepCases.h"
+#include "Text.h"
+
+using namespace printing::testing;
+
+namespace {
+
+class OwnNetwork : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    try {
+      EnterOwnNetwork();
+    } catch (const std::exception& e) {
+      FAIL() << e.what();
+    }
+  }
+};
+::testing::Environment* const own_network = ::testing::AddGlobalTestEnvironment(new OwnNetwork);
+
+class DeviceWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scheduler = new cupstest::PrivateScheduler;
+    scheduler->Start();
+  }
+  static void TearDownTestSuite() {
+    delete scheduler;
+    scheduler = nullptr;
+  }
+  void SetUp() override {
+    scheduler->UseEnvironment();
+    window = std::make_unique<QtWindow>(printers);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  }
+  void TearDown() override { EXPECT_EQ(printers.OpenHandleCount(), 0u); }
+
+  // Lists the printers, double-clicks `name` and tests it: the verdict and,
+  // after it, why, as the verdict's accessible description gives it.
+  std::string Tested(const std::string& name) {
+    QTest::mouseClick(window->findChild<QPushButton*>("cmdLoadPrinters"), Qt::LeftButton);
+    auto* list = window->findChild<QListWidget*>("lstPrinters");
+    const auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
+    if (found.isEmpty()) return name + " is not listed";
+    const QPoint at = list->visualItemRect(found.front()).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseClick(window->findChild<QPushButton*>("cmdTest"), Qt::LeftButton);
+    auto* verdict = window->findChild<QLabel*>("lblResult");
+    return (verdict->text() + " / " +
+            QAccessible::queryAccessibleInterface(verdict)->text(QAccessible::Description))
+        .toStdString();
+  }
+
+  static cupstest::PrivateScheduler* scheduler;
+  printing::CupsPrinters printers;
+  std::unique_ptr<QtWindow> window;
+};
+
+cupstest::PrivateScheduler* DeviceWindowTest::scheduler = nullptr;
+
+const std::string kNotReady = "Printer Not Ready (at this time) / Not ready: ";
+
+TEST_F(DeviceWindowTest, EachStepThatFailsSaysWhatToCheck) {
+  const StepPeers peers;
+  const std::vector<StepCase> cases = StepCases();
+  int n = 0;
+  for (const StepCase& c : cases) {
+    const std::string path = std::string(c.scheme).rfind("ipp", 0) == 0 ? "/ipp/print" : "/queue";
+    scheduler->Run("lpadmin -p Step" + std::to_string(n++) + " -E -v '" +
+                   peers.Filled(std::string(c.scheme) + "://" + c.host + ":" + c.port + path) + "'");
+  }
+  n = 0;
+  for (const StepCase& c : cases)
+    EXPECT_EQ(Tested("Step" + std::to_string(n++)),
+              (c.ready ? "Printer Ready / " : "Printer Not Ready (at this time) / ") + peers.Filled(c.reason))
+        << c.name;
+}
+
+// What waits in a queue, beside the verdict.
+TEST_F(DeviceWindowTest, StuckJobsAreNamed) {
+  scheduler->Run("lpadmin -p Stuck -E -v file:///dev/null && cupsdisable Stuck");
+  scheduler->Run("echo page >\"$HOME/page.txt\" && lp -d Stuck -H indefinite \"$HOME/page.txt\" >/dev/null");
+  EXPECT_EQ(Tested("Stuck"), kNotReady +
+                                 "the print queue is paused. Resume it in the printer settings, or with cupsenable "
+                                 "Stuck. 1 job is held. The print system says \"Paused\"");
+  scheduler->Run("lp -d Stuck \"$HOME/page.txt\" >/dev/null && lp -d Stuck \"$HOME/page.txt\" >/dev/null");
+  EXPECT_EQ(Tested("Stuck"), kNotReady +
+                                 "the print queue is paused. Resume it in the printer settings, or with cupsenable "
+                                 "Stuck. 3 jobs wait in the queue, 1 of them held. The print system says \"Paused\"");
+}
+
+}  // namespace
