@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "DeviceStatus.h"
 #include "IppMessage.h"
 
 namespace {
@@ -20,7 +21,8 @@ void Check(bool ok, const char* what) {
 }
 
 bool Same(const IppAnswer& a, const IppAnswer& b) {
-  return a.status_code == b.status_code && a.state == b.state && a.reasons == b.reasons && a.accepting == b.accepting;
+  return a.status_code == b.status_code && a.state == b.state && a.reasons == b.reasons && a.accepting == b.accepting &&
+         a.supplies == b.supplies;
 }
 
 }  // namespace
@@ -32,6 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t text = 0;
     for (const std::string& reason : answer->reasons) text += reason.size();
     Check(text < size, "reasons longer than the answer");
+    Check(answer->supplies.size() <= printing::kMaxSupplies, "more supplies than are kept");
+    for (const printing::Supply& supply : answer->supplies) {
+      Check(supply.level >= -3 && supply.level <= 100, "a supply's level beyond -3 to 100");
+      Check(supply.mark >= -1 && supply.mark <= 100, "a supply's mark beyond -1 to 100");
+      Check(supply.name.size() <= 80 && supply.name.find_first_of("\r\n\t") == std::string::npos,
+            "a supply's name unfit to show");
+    }
     const std::optional<IppAnswer> again = ReadIppAnswer(data, size);
     Check(again && Same(*answer, *again), "the same bytes read otherwise");
   }

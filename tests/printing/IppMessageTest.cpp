@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CupsStatus.h"
 #include "IppMessage.h"
 
 using namespace printing;
@@ -111,3 +112,47 @@ TEST(IppMessage, AnswersAreReadAsTheyMeanAndNoFurther) {
 }
 
 }  // namespace
+
+// Supplies as printers say them, read alike by the reader and through
+// libcups (the Linux backend's way): marker attributes first, else PWG's
+// printer-supply; names with a language and without, waste that fills.
+TEST(IppMessage, SuppliesAreReadAsLibcupsReadsThem) {
+  const auto with_markers = [](bool markers) {
+    ipp_t* answer = Answer(IPP_STATUS_OK);
+    ippAddInteger(answer, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
+    const char* supply[] = {"index=1;class=receptacleThatIsFilled;type=wasteToner;maxcapacity=200;level=10;",
+                            "index=2;class=supplyThatIsConsumed;type=toner;maxcapacity=100;level=3;",
+                            "index=3;type=toner;maxcapacity=-2;level=-3;"};
+    ipp_attribute_t* values = ippAddOctetString(answer, IPP_TAG_PRINTER, "printer-supply", supply[0],
+                                                static_cast<int>(std::strlen(supply[0])));
+    for (int i = 1; i < 3; ++i) ippSetOctetString(answer, &values, i, supply[i], static_cast<int>(std::strlen(supply[i])));
+    const char* descriptions[] = {"Toner Waste\tTank", "Black Toner"};
+    ippAddStrings(answer, IPP_TAG_PRINTER, IPP_TAG_TEXTLANG, "printer-supply-description", 2, "en", descriptions);
+    if (markers) {
+      const char* names[] = {"Cyan Ink", " Waste "};
+      const char* types[] = {"ink", "waste-ink"};
+      const int levels[] = {7, 120}, lows[] = {5, 85};
+      ippAddStrings(answer, IPP_TAG_PRINTER, IPP_TAG_NAME, "marker-names", 2, nullptr, names);
+      ippAddStrings(answer, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "marker-types", 2, nullptr, types);
+      ippAddIntegers(answer, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "marker-levels", 2, levels);
+      ippAddIntegers(answer, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "marker-low-levels", 2, lows);
+    }
+    return answer;
+  };
+  const struct {
+    bool markers;
+    std::vector<Supply> supplies;
+  } cases[] = {
+      {true, {{"Cyan Ink", 7, 5, false}, {"Waste", -2, 85, true}}},
+      {false, {{"Toner WasteTank", 95, -1, true}, {"Black Toner", 3, -1, false}, {"toner", -3, -1, false}}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::uint8_t> bytes = Written(with_markers(c.markers));
+    const std::optional<IppAnswer> read = ReadIppAnswer(bytes.data(), bytes.size());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->supplies, c.supplies) << c.markers;
+    ipp_t* answer = with_markers(c.markers);
+    EXPECT_EQ(Supplies(answer), c.supplies) << c.markers;
+    ippDelete(answer);
+  }
+}
