@@ -65,6 +65,21 @@ const char* KindName(printing::DeviceState::Kind kind) {
   }
 }
 
+// The step that failed, as the reason's table names it.
+const char* StepName(printing::Step step) {
+  switch (step) {
+    case printing::Step::NameUnknown: return "name unknown";
+    case printing::Step::NameServerSilent: return "no name server answered";
+    case printing::Step::NoRoute: return "no route";
+    case printing::Step::Silent: return "silent";
+    case printing::Step::Refused: return "refused";
+    case printing::Step::HungUp: return "hung up";
+    case printing::Step::TlsFailed: return "TLS failed";
+    case printing::Step::Refusal: return "an HTTP or IPP error";
+    default: return nullptr;
+  }
+}
+
 int runs = 3;
 
 // Times `run` RUNS times; prints the row.
@@ -189,7 +204,8 @@ int main(int argc, char** argv) {
     const printing::DeviceState state = printing::CheckDevice(uri, *transport, printing::Deadline(device_bound));
     char status[48] = "";
     if (state.from_agent) std::snprintf(status, sizeof status, ", its agent: status 0x%x", unsigned(state.status));
-    return KindName(state.kind) + std::string(status);
+    const char* step = state.kind == printing::DeviceState::Unreachable ? StepName(state.step) : nullptr;
+    return KindName(state.kind) + (step ? std::string(" (") + step + ")" : std::string()) + status;
   };
   for (const DeviceCase& c : devices) Row("device check", c.peer, device_bound, [&] { return check(c.uri); });
   // An agent on port 161 that never answers: only where the port is this

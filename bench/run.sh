@@ -45,6 +45,17 @@ for n in 1 100 1000; do
     'BEGIN { printf "| %d | %.2f | %.2f | %.3f | %.2f | %.2f | %.3f |\n", n, l, e, l / e, t, p, t / p }'
 done
 
+# A test of a stopped queue with no job, then with 50 held: its jobs are read
+# with one more request on the scheduler's connection.
+lpadmin -p Stopped -E -v file:///dev/null && cupsdisable Stopped
+read -r _ _ _ empty _ _ _ code < <("$build/bench/printer_bench" Stopped "$runs")
+[ "$code" = NO ] || { echo "the stopped queue read $code" >&2; exit 1; }
+echo page >"$private/page.txt"
+for ((i = 0; i < 50; i++)); do lp -d Stopped -H indefinite "$private/page.txt" >/dev/null; done
+read -r _ _ _ held _ _ _ code < <("$build/bench/printer_bench" Stopped "$runs")
+echo
+echo "One test of a stopped queue among the 1000: with no job $empty ms, with 50 jobs held $held ms (median of $runs)."
+
 # Peak memory of the program's own window with the 1000 queues listed.
 mkdir -p "$private/runtime" && chmod 700 "$private/runtime"
 peak=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$private/runtime" \
