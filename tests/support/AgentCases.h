@@ -58,7 +58,7 @@ inline std::vector<AgentCase> AgentCases() {
        "Ready: the printer answered at {where} and is idle. It reports: door open."},
       {"toner low", with(3, kIdle, kHrLowToner), true, "YES", PRINTER_STATUS_TONER_LOW,
        "Ready: the printer answered at {where} and is idle. It reports: toner low."},
-      {"objects missing", SnmpAgent(missing), true, "YES", 0, ready},
+      {"objects missing", SnmpAgent(missing), true, "YES", 0, ready_idle},
       {"error status", SnmpAgent(failing), true, "YES", 0, ready},
       {"another community", SnmpAgent(Printer({kHrDeviceDown, kIdle, kHrOffline}, "private")), true, "YES", 0,
        ready},
