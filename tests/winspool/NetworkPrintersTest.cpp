@@ -84,6 +84,9 @@ struct SpoolerWindow : Com {
     const std::wstring name(printer.begin(), printer.end());
     const LRESULT row = SendMessageW(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(name.c_str()));
     if (row == LB_ERR) return false;
+    // In view first, as a user scrolls to it: a click on a row half in view
+    // scrolls the list, and the double-click would land on the next one.
+    SendMessageW(list, LB_SETTOPINDEX, row, 0);
     RECT r;
     SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
     const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
