@@ -232,6 +232,7 @@ TEST_F(QueueKindsTest, ARawPrintersAgentSaysWhatKeepsItFromPrinting) {
     EXPECT_EQ(Utf16ToUtf8(Test(Utf8ToUtf16(name))), c.verdict) << c.name;
     EXPECT_EQ(module.PrinterInfo.Status, c.status) << c.name;
     EXPECT_EQ(Utf16ToUtf8(module.Reason()), printing::testing::ReasonAt(c.reason, "127.0.0.1", port)) << c.name;
+    EXPECT_EQ(printers.LastFindings().device.supplies, c.supplies) << c.name;
   }
   // The community of CUPS's own snmp.conf; none named there asks no agent.
   UdpPeer agent(SnmpAgent(printing::testing::Printer({5, 3, printing::kHrOffline}, "private")), 161);

@@ -235,6 +235,7 @@ TEST(NetworkPrinters, ARawPrintersAgentSaysWhatKeepsItFromPrinting) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     read(std::string("Agent ") + cases[i].name, cases[i].agent, cases[i].verdict, cases[i].status);
     EXPECT_EQ(w.Reason(), ReasonAt(cases[i].reason, "127.0.0.1", numbers[i])) << cases[i].name;
+    EXPECT_EQ(w.spooler.LastFindings().device.supplies, cases[i].supplies) << cases[i].name;
   }
   for (const PortCase& p : ports) read(std::string("Port ") + p.name, down_at_2, p.verdict, p.status);
 }
