@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -204,6 +205,8 @@ int main(int argc, char** argv) {
     const printing::DeviceState state = printing::CheckDevice(uri, *transport, printing::Deadline(device_bound));
     char status[48] = "";
     if (state.from_agent) std::snprintf(status, sizeof status, ", its agent: status 0x%x", unsigned(state.status));
+    if (!state.supplies.empty()) std::snprintf(status + std::strlen(status), sizeof status - std::strlen(status),
+                                               ", %zu supplies", state.supplies.size());
     const char* step = state.kind == printing::DeviceState::Unreachable ? StepName(state.step) : nullptr;
     return KindName(state.kind) + (step ? std::string(" (") + step + ")" : std::string()) + status;
   };
@@ -226,6 +229,25 @@ int main(int argc, char** argv) {
                                                          1, {3, 3, printing::kHrOffline})}),
                                        161);
       Row("device check", "raw, its agent answers (offline)", device_bound, [&] { return check(raw); });
+    }
+    {
+      // Its word, then a supplies table of four rows, one GetNextRequest each.
+      printing::testing::SnmpObjects objects = printing::testing::HostPrinterObjects(1, {2, 3, printing::kHrLowToner});
+      objects.merge(printing::testing::SupplyObjects(1, {{1, 3, "Black Toner", 100, 4}, {2, 3, "Cyan Toner", 100, 40},
+                                                         {3, 3, "Magenta Toner", 100, 60}, {4, 4, "Waste Box", 100, 5}}));
+      const auto agent = printing::testing::SnmpAgent({"public", objects});
+      {
+        printing::testing::UdpPeer table(agent, 161);
+        Row("device check", "raw, its agent answers, with 4 supplies", device_bound, [&] { return check(raw); });
+      }
+      // Its word, and then never again: the walk is given up at the agent's wait.
+      printing::testing::UdpPeer status_only(
+          [&](const printing::testing::Datagram& request) {
+            const auto asked = printing::ReadSnmpMessage(request.data(), request.size());
+            return asked && asked->pdu == printing::kSnmpGetRequest ? agent(request) : std::nullopt;
+          },
+          161);
+      Row("device check", "raw, its agent answers its word, never the walk", device_bound, [&] { return check(raw); });
     }
     Row("device check", "raw, nothing on port 161", device_bound, [&] { return check(raw); });
     printing::testing::UdpPeer mute_agent(mute, 161);

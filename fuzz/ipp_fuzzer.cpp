@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const printing::Supply& supply : answer->supplies) {
       Check(supply.level >= -3 && supply.level <= 100, "a supply's level beyond -3 to 100");
       Check(supply.mark >= -1 && supply.mark <= 100, "a supply's mark beyond -1 to 100");
-      Check(supply.name.size() <= 80 && supply.name.find_first_of("\r\n\t") == std::string::npos,
+      Check(supply.name.size() <= printing::kMaxSupplyName && supply.name.find_first_of("\r\n\t") == std::string::npos,
             "a supply's name unfit to show");
     }
     const std::optional<IppAnswer> again = ReadIppAnswer(data, size);

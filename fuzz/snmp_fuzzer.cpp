@@ -1,6 +1,9 @@
 // The reader of SNMP answers over bytes that no agent sent, with what a
-// printer says through the Host Resources MIB, and the GET request over any
-// community and OIDs: the same input stands for both.
+// printer says through the Host Resources MIB, a row of its supplies table,
+// its supplies' names and levels, what is asked again after an error, and a
+// whole conversation with an agent that answers those bytes each time; and
+// the GET and GETNEXT requests over any community and OIDs: the same input
+// stands for all.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -93,11 +96,7 @@ void CheckHostPrinter(const SnmpAnswer& message, int index) {
       if (at->oid == oids[i]) found[i] = &*at;
   const bool printer = found[0] && found[0]->tag == printing::kSnmpObjectId &&
                        found[0]->ObjectId() == std::string(printing::kHrDevicePrinter);
-  const bool exception = std::any_of(std::begin(found), std::end(found), [](const SnmpBinding* b) {
-    return b && b->tag >= 0x80 && b->tag <= 0x82;
-  });
-  Check(word.has_value() == (message.pdu == printing::kSnmpGetResponse && message.error_status == 0 && printer &&
-                             !exception),
+  Check(word.has_value() == (message.pdu == printing::kSnmpGetResponse && message.error_status == 0 && printer),
         "a printer's word against its answer");
   if (!word) return;
   Check(word->device_status == (found[1] ? found[1]->Integer().value_or(0) : 0) &&
@@ -112,6 +111,80 @@ void CheckHostPrinter(const SnmpAnswer& message, int index) {
   Check(!printing::ReadHostPrinterStatus(message, message.request_id ^ 1, message.community, index) &&
             !printing::ReadHostPrinterStatus(message, message.request_id, message.community + "x", index),
         "a printer's word for another request");
+}
+
+// Whether `text` is UTF-8 with no control character (C0, DEL, C1).
+bool CleanUtf8(const std::string& text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+    std::uint32_t point = byte(at);
+    std::size_t length = point < 0x80 ? 1 : point >= 0xF0 ? 4 : point >= 0xE0 ? 3 : point >= 0xC0 ? 2 : 0;
+    if (length == 0 || at + length > text.size()) return false;
+    if (length > 1) point &= 0x3F >> (length - 1);
+    for (std::size_t i = 1; i < length; ++i) {
+      if ((byte(at + i) & 0xC0) != 0x80) return false;
+      point = point << 6 | (byte(at + i) & 0x3F);
+    }
+    const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < least[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return false;
+    if (point < 0x20 || (point >= 0x7F && point <= 0x9F)) return false;
+    at += length;
+  }
+  return true;
+}
+
+// A supply's name and level, against its bytes and values.
+void CheckSupply(const printing::SupplyRow& row) {
+  const printing::Supply supply = printing::SupplyOf(row);
+  Check(supply.name.size() <= printing::kMaxSupplyName && CleanUtf8(supply.name) &&
+            (supply.name.empty() || (supply.name.front() != ' ' && supply.name.back() != ' ')),
+        "a name that is no clean UTF-8 of its bound");
+  const std::string bytes = row.description.value_or("");
+  if (bytes.size() <= printing::kMaxSupplyName && CleanUtf8(bytes) &&
+      (bytes.empty() || (bytes.front() != ' ' && bytes.back() != ' ')))
+    Check(supply.name == bytes, "a clean name changed");
+  Check(supply.level >= -3 && supply.level <= 100 && supply.mark == -1 &&
+            supply.fills == (row.supply_class == printing::kReceptacleThatIsFilled),
+        "a level, mark or class beyond the bounds");
+  const bool known = row.level && *row.level >= 0 && row.max_capacity && *row.max_capacity > 0;
+  Check(known == (supply.level >= 0), "a level known against its values");
+}
+
+// The supply of `oid` in `column` of printer `index`, as the table's rows are numbered.
+std::optional<std::uint64_t> SupplyIndex(const std::string& oid, std::string_view column, int index) {
+  const std::string prefix = std::string(column) + "." + std::to_string(index) + ".";
+  if (oid.rfind(prefix, 0) != 0 || oid.size() == prefix.size() ||
+      oid.find_first_not_of("0123456789", prefix.size()) != std::string::npos || oid.size() - prefix.size() > 10)
+    return std::nullopt;
+  return std::stoull(oid.substr(prefix.size()));
+}
+
+// The row of printer `index` after `after` in `message`, against the message.
+void CheckSupplyRow(const SnmpAnswer& message, int index, std::uint32_t after) {
+  const std::optional<printing::SupplyRow> row =
+      printing::ReadSupplyRow(message, message.request_id, message.community, index, after);
+  const std::string_view columns[] = {printing::kPrtMarkerSuppliesClass, printing::kPrtMarkerSuppliesDescription,
+                                      printing::kPrtMarkerSuppliesMaxCapacity, printing::kPrtMarkerSuppliesLevel};
+  std::optional<std::uint64_t> lowest;
+  if (message.pdu == printing::kSnmpGetResponse && message.error_status == 0 && message.bindings.size() == 4)
+    for (std::size_t i = 0; i < 4; ++i) {
+      const std::optional<std::uint64_t> at = SupplyIndex(message.bindings[i].oid, columns[i], index);
+      if (at && *at > after && !message.bindings[i].Exception() && (!lowest || *at < *lowest)) lowest = at;
+    }
+  Check(row.has_value() == (lowest && *lowest <= 0xFFFFFFFFu), "a row against its answer");
+  if (!row) return;
+  Check(row->index == *lowest, "a row other than the lowest");
+  const auto given = [&](std::size_t i) { return SupplyIndex(message.bindings[i].oid, columns[i], index) == lowest; };
+  Check(row->supply_class == (given(0) ? message.bindings[0].Integer() : std::nullopt) &&
+            row->description == (given(1) ? message.bindings[1].OctetString() : std::nullopt) &&
+            row->max_capacity == (given(2) ? message.bindings[2].Integer() : std::nullopt) &&
+            row->level == (given(3) ? message.bindings[3].Integer() : std::nullopt),
+        "a row's values other than its columns'");
+  Check(!printing::ReadSupplyRow(message, message.request_id, message.community, index, row->index) ||
+            printing::ReadSupplyRow(message, message.request_id, message.community, index, row->index)->index >
+                row->index,
+        "a row that does not move on");
+  CheckSupply(*row);
 }
 
 }  // namespace
@@ -147,8 +220,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            [](const std::string& oid, const SnmpBinding& b) { return b.oid == oid; }),
             "an OID read that a request does not carry");
     }
-    // The printer at index 1, and at each index of an hrDeviceType read.
+    // What is asked again after it: all but the object an SNMPv1 agent lacks.
+    std::vector<std::string> asked;
+    for (const SnmpBinding& binding : message->bindings) asked.push_back(binding.oid);
+    const std::optional<std::vector<std::string>> asked_again = printing::AskedAgain(*message, asked);
+    const std::size_t k = static_cast<std::size_t>(message->error_index);
+    Check(asked_again.has_value() == (message->error_status == printing::kSnmpNoSuchName && message->error_index >= 1 &&
+                                k <= asked.size() && asked.size() >= 2),
+          "asked again against the error");
+    if (asked_again) {
+      asked.erase(asked.begin() + static_cast<std::ptrdiff_t>(k - 1));
+      Check(*asked_again == asked, "asked again other than without the object lacking");
+    }
+    // A conversation with an agent that gives these bytes to every request.
+    int requests = 0;
+    const printing::AgentWord word = printing::AskPrinterAgent(
+        {message->community},
+        [&](const std::vector<std::uint8_t>&) {
+          ++requests;
+          return std::optional<std::vector<std::uint8_t>>(std::vector<std::uint8_t>(data, data + size));
+        },
+        [&] { return message->request_id; });
+    Check(word.answered == (message->pdu == printing::kSnmpGetResponse) && requests <= 4 + 1 + 16 &&
+              word.supplies.size() <= printing::kMaxSupplies && (word.status || word.supplies.empty()),
+          "a conversation beyond its bounds");
+    // The printer at index 1, and at each index of an hrDeviceType read, and
+    // their supplies.
     CheckHostPrinter(*message, 1);
+    CheckSupplyRow(*message, 1, 0);
+    const std::string supply_class = std::string(printing::kPrtMarkerSuppliesClass) + ".";
+    for (const SnmpBinding& binding : message->bindings) {
+      if (binding.oid.rfind(supply_class, 0) != 0) continue;
+      const std::size_t dot = binding.oid.find('.', supply_class.size());
+      if (dot == std::string::npos || dot - supply_class.size() > 9) continue;
+      const int index = std::stoi(binding.oid.substr(supply_class.size(), dot - supply_class.size()));
+      if (index < 1) continue;
+      CheckSupplyRow(*message, index, 0);
+      if (const auto at = SupplyIndex(binding.oid, printing::kPrtMarkerSuppliesClass, index); at && *at > 0)
+        CheckSupplyRow(*message, index, static_cast<std::uint32_t>(*at - 1));
+    }
     const std::string type = std::string(printing::kHrDeviceType) + ".";
     for (const SnmpBinding& binding : message->bindings) {
       if (binding.oid.rfind(type, 0) != 0 || binding.oid.size() - type.size() > 10) continue;
@@ -180,6 +290,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   good = good && oids.size() <= printing::kSnmpMaxBindings;
   const std::vector<std::uint8_t> request = printing::SnmpGetRequest(community, oids, request_id);
   Check(request.empty() == !good, "a request made or refused against its OIDs and community");
+  const std::vector<std::uint8_t> next = printing::SnmpGetNextRequest(community, oids, request_id);
+  Check(next.size() == request.size() && (request.empty() || (std::equal(request.begin(), request.end(), next.begin(),
+                                                                          [](std::uint8_t a, std::uint8_t b) {
+                                                                            return a == b || (a == 0xA0 && b == 0xA1);
+                                                                          }))),
+        "a GetNextRequest other than its GetRequest");
   const std::vector<std::uint8_t> one = printing::SnmpGetRequest(community, text, request_id);
   Check(one == (oids.size() == 1 ? request : std::vector<std::uint8_t>{}),
         "one OID asked otherwise than in a list");

@@ -47,6 +47,10 @@ DeviceState FromIppReply(const IppReply& reply);
 // no job either. Its SNMP agent is asked at the same time, as the query's
 // SnmpAccess says, for what the printer says of itself (Host Resources MIB).
 inline constexpr std::chrono::milliseconds kHangUpWait{200};
+// How long a printer's agent has for the rest of its conversation once the
+// device has answered (a raw or LPD port's connection holds, an HP printer's
+// agent answered the first request), never past the check's deadline.
+inline constexpr std::chrono::milliseconds kAgentWait{300};
 DeviceState AskTcpPort(const std::string& device_uri, const DeviceQuery& query);
 
 // The server of an smb:// device URI,

@@ -102,21 +102,6 @@ bool SaysItCannotPrint(const DeviceState& device) {
          (device.stopped || !device.accepting || (device.status & PRINTER_STATUS_OFFLINE) != 0);
 }
 
-std::string SupplyName(std::string_view name) {
-  std::string out;
-  for (char c : name)
-    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) out += c;
-  const auto first = out.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  out = out.substr(first, out.find_last_not_of(' ') - first + 1);
-  if (out.size() > 80) {
-    std::size_t end = 80;
-    while (end > 0 && (static_cast<unsigned char>(out[end]) & 0xC0) == 0x80) --end;  // not inside a character
-    out.resize(end);
-  }
-  return out;
-}
-
 namespace {
 
 int KnownLevel(std::int64_t level) { return level >= -3 && level <= 100 ? static_cast<int>(level) : -2; }

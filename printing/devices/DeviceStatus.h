@@ -41,9 +41,6 @@ void AddHostWord(DeviceState& device, const HostPrinterStatus& word);
 // accepting jobs, or offline.
 bool SaysItCannotPrint(const DeviceState& device);
 
-// Most supplies read of one printer.
-inline constexpr std::size_t kMaxSupplies = 32;
-
 // What a printer says of its supplies over IPP, each attribute's values by
 // position: CUPS's marker-names, marker-levels, marker-low-levels and
 // marker-types, else PWG's printer-supply ("index=1;class=...;type=...;
@@ -57,11 +54,8 @@ struct SupplyAttributes {
 // waste box, whose marker level says how full it is, and its low level when
 // it is nearly full) fills; so does a printer-supply of class
 // receptacleThatIsFilled, whose level is the room left in it, as in the
-// Printer MIB. Levels outside -3 to 100 are not known (-2).
+// Printer MIB. Levels outside -3 to 100 are not known (-2). Names are read
+// as SupplyName reads an agent's.
 std::vector<Supply> SuppliesOf(const SupplyAttributes& attributes);
-
-// A supply's name as it is shown: without control characters and spaces at
-// either end, at most 80 bytes (whole UTF-8 characters).
-std::string SupplyName(std::string_view name);
 
 }  // namespace printing

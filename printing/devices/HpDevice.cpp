@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <atomic>
+#include <optional>
 #include <string_view>
 
 #include "DeviceKinds.h"
@@ -35,24 +37,37 @@ DeviceState AskHpPrinter(const std::string& device_uri, const DeviceQuery& query
   DeviceState state;
   state.kind = DeviceState::Unreachable;
   state.where = WhereAt(host, {kSnmpPort});
-  const std::int32_t id = NewSnmpRequestId();
-  const std::vector<std::string> addresses = query.transport.Lookup(host, kSnmpPort, query.deadline);
-  // The device ID, and in the same request what the printer says of itself.
-  std::vector<std::string> oids = HostPrinterOids(1);
-  oids.insert(oids.begin(), std::string(kHpDeviceIdOid));
+  state.host = host;
+  const Addresses addresses = query.transport.Lookup(host, kSnmpPort, query.deadline);
+  // A datagram that gets no answer says no more than silence.
+  state.step = addresses.empty() ? addresses.failed : Step::Silent;
   for (std::size_t i = 0; i < communities.size() && state.kind != DeviceState::Reachable; ++i) {
-    const std::vector<std::uint8_t> request = SnmpGetRequest(communities[i], oids, id);
     const bool last = i + 1 == communities.size();
     const Deadline round(last ? query.deadline.Left() : query.deadline.Left() / 2);
     for (const std::string& address : addresses) {
-      const auto answer = query.transport.Exchange(address, kSnmpPort, request, round);
-      const std::optional<SnmpAnswer> read =
-          answer ? ReadSnmpAnswer(answer->data(), answer->size()) : std::nullopt;
+      // The first request within the round; once the agent has answered it,
+      // the rest of the conversation within kAgentWait.
+      std::optional<Deadline> rest;
+      const auto exchange = [&](const std::vector<std::uint8_t>& request) {
+        if (rest) return query.transport.Exchange(address, kSnmpPort, request, *rest);
+        const auto answer = query.transport.Exchange(address, kSnmpPort, request, round);
+        rest.emplace(std::min(kAgentWait, query.deadline.Left()));
+        return answer;
+      };
+      // The device ID, and in the same request what the printer says of
+      // itself (device 1).
+      const AgentWord word = AskPrinterAgent(
+          AgentQuestion{.community = std::string(communities[i]), .first = {std::string(kHpDeviceIdOid)}}, exchange,
+          NewSnmpRequestId);
       // Any answer to this request is the printer's agent, even one that
       // names an error.
-      if (read && read->request_id == id) {
+      if (word.answered) {
         state.kind = DeviceState::Reachable;
-        if (const auto word = ReadHostPrinterStatus(*read, id, communities[i], 1)) AddHostWord(state, *word);
+        state.step = Step::Answered;
+        if (word.status) {
+          AddHostWord(state, *word.status);
+          state.supplies = word.supplies;
+        }
         break;
       }
     }

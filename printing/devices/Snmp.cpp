@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
+#include <utility>
 
 namespace printing {
 namespace {
@@ -159,10 +161,10 @@ std::optional<std::string> Dotted(const Ber& content) {
   return out;
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> SnmpGetRequest(std::string_view community, const std::vector<std::string>& oids,
-                                         std::int32_t request_id) {
+// A request of `pdu` for `oids`, with NULL values; empty when it cannot be
+// made.
+std::vector<std::uint8_t> Request(std::uint8_t pdu, std::string_view community, const std::vector<std::string>& oids,
+                                  std::int32_t request_id) {
   if (oids.empty() || oids.size() > kSnmpMaxBindings || community.size() > kSnmpMaxCommunity) return {};
   std::vector<std::uint8_t> bindings;
   for (const std::string& oid : oids) {
@@ -175,9 +177,21 @@ std::vector<std::uint8_t> SnmpGetRequest(std::string_view community, const std::
         Tlv(kSequence, Concatenated({Tlv(kSnmpObjectId, encoded), Tlv(kSnmpNull, {})}));
     bindings.insert(bindings.end(), binding.begin(), binding.end());
   }
-  const std::vector<std::uint8_t> pdu = Tlv(
-      kSnmpGetRequest, Concatenated({Integer(request_id), Integer(0), Integer(0), Tlv(kSequence, bindings)}));
-  return Tlv(kSequence, Concatenated({Integer(0), Tlv(kSnmpOctetString, {community.begin(), community.end()}), pdu}));
+  const std::vector<std::uint8_t> body =
+      Tlv(pdu, Concatenated({Integer(request_id), Integer(0), Integer(0), Tlv(kSequence, bindings)}));
+  return Tlv(kSequence, Concatenated({Integer(0), Tlv(kSnmpOctetString, {community.begin(), community.end()}), body}));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> SnmpGetRequest(std::string_view community, const std::vector<std::string>& oids,
+                                         std::int32_t request_id) {
+  return Request(kSnmpGetRequest, community, oids, request_id);
+}
+
+std::vector<std::uint8_t> SnmpGetNextRequest(std::string_view community, const std::vector<std::string>& oids,
+                                             std::int32_t request_id) {
+  return Request(kSnmpGetNextRequest, community, oids, request_id);
 }
 
 std::vector<std::uint8_t> SnmpGetRequest(std::string_view community, std::string_view oid, std::int32_t request_id) {
@@ -279,11 +293,9 @@ std::optional<HostPrinterStatus> ReadHostPrinterStatus(const SnmpAnswer& answer,
   if (oids.empty() || answer.pdu != kSnmpGetResponse || answer.request_id != request_id ||
       answer.community != community || answer.error_status != kSnmpNoError)
     return std::nullopt;
+  // An exception value is of none of the types read: as missing.
   std::array<const SnmpBinding*, 4> found{};
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    found[i] = answer.Find(oids[i]);
-    if (found[i] != nullptr && found[i]->Exception()) return std::nullopt;
-  }
+  for (std::size_t i = 0; i < found.size(); ++i) found[i] = answer.Find(oids[i]);
   const auto& [type, device, printer, errors] = found;
   if (type == nullptr || type->ObjectId() != kHrDevicePrinter) return std::nullopt;
   HostPrinterStatus status;
@@ -296,6 +308,220 @@ std::optional<HostPrinterStatus> ReadHostPrinterStatus(const SnmpAnswer& answer,
         status.errors |= static_cast<std::uint16_t>(1u << k);
   }
   return status;
+}
+
+std::optional<std::vector<std::string>> AskedAgain(const SnmpAnswer& answer, const std::vector<std::string>& asked) {
+  if (answer.error_status != kSnmpNoSuchName || answer.error_index < 1 ||
+      static_cast<std::size_t>(answer.error_index) > asked.size() || asked.size() < 2)
+    return std::nullopt;
+  std::vector<std::string> again = asked;
+  again.erase(again.begin() + (answer.error_index - 1));
+  return again;
+}
+
+namespace {
+
+constexpr std::string_view kSupplyColumns[] = {kPrtMarkerSuppliesClass, kPrtMarkerSuppliesDescription,
+                                               kPrtMarkerSuppliesMaxCapacity, kPrtMarkerSuppliesLevel};
+
+// The supply S of an OID COLUMN.N.S, or nothing when it is no row of that
+// column of printer N.
+std::optional<std::uint32_t> SupplyIndexIn(std::string_view oid, std::string_view column, int index) {
+  const std::string prefix = std::string(column) + "." + std::to_string(index) + ".";
+  if (oid.size() <= prefix.size() || oid.substr(0, prefix.size()) != prefix) return std::nullopt;
+  std::uint64_t supply = 0;
+  for (const char c : oid.substr(prefix.size())) {
+    if (c < '0' || c > '9') return std::nullopt;
+    supply = supply * 10 + static_cast<std::uint64_t>(c - '0');
+    if (supply > 0xFFFFFFFF) return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(supply);
+}
+
+// The code point of the UTF-8 sequence at `at` and its length, or nothing
+// when none begins there (an overlong form, a surrogate, beyond U+10FFFF,
+// cut short).
+std::optional<std::pair<std::uint32_t, std::size_t>> Utf8At(std::string_view bytes, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
+  const std::uint8_t lead = byte(at);
+  std::size_t length = 0;
+  std::uint32_t point = 0;
+  std::uint8_t low = 0x80, high = 0xBF;  // the second byte's range
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    point = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    point = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    point = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return std::nullopt;
+  }
+  if (bytes.size() - at < length) return std::nullopt;
+  for (std::size_t i = 1; i < length; ++i) {
+    const std::uint8_t next = byte(at + i);
+    if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return std::nullopt;
+    point = point << 6 | (next & 0x3F);
+  }
+  return std::pair{point, length};
+}
+
+void PutUtf8(std::string& out, std::uint32_t point) {
+  if (point < 0x80) {
+    out += static_cast<char>(point);
+  } else if (point < 0x800) {
+    out += static_cast<char>(0xC0 | point >> 6);
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  } else if (point < 0x10000) {
+    out += static_cast<char>(0xE0 | point >> 12);
+    out += static_cast<char>(0x80 | (point >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | point >> 18);
+    out += static_cast<char>(0x80 | (point >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (point >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> SupplyColumnOids(int index, std::uint32_t after) {
+  if (index < 1) return {};
+  std::string row = "." + std::to_string(index);
+  if (after != 0) row += "." + std::to_string(after);
+  std::vector<std::string> oids;
+  for (std::string_view column : kSupplyColumns) oids.push_back(std::string(column) + row);
+  return oids;
+}
+
+std::optional<SupplyRow> ReadSupplyRow(const SnmpAnswer& answer, std::int32_t request_id,
+                                       std::string_view community, int index, std::uint32_t after) {
+  if (index < 1 || answer.pdu != kSnmpGetResponse || answer.request_id != request_id ||
+      answer.community != community || answer.error_status != kSnmpNoError ||
+      answer.bindings.size() != std::size(kSupplyColumns))
+    return std::nullopt;
+  // Each column's supply, where it gives one above `after`.
+  std::array<std::optional<std::uint32_t>, std::size(kSupplyColumns)> at{};
+  std::optional<std::uint32_t> lowest;
+  for (std::size_t i = 0; i < at.size(); ++i) {
+    const SnmpBinding& binding = answer.bindings[i];
+    if (binding.Exception()) continue;
+    at[i] = SupplyIndexIn(binding.oid, kSupplyColumns[i], index);
+    if (at[i] && *at[i] <= after) at[i].reset();
+    if (at[i] && (!lowest || *at[i] < *lowest)) lowest = at[i];
+  }
+  if (!lowest) return std::nullopt;
+  SupplyRow row;
+  row.index = *lowest;
+  const auto given = [&](std::size_t i) { return at[i] == lowest ? &answer.bindings[i] : nullptr; };
+  if (const SnmpBinding* b = given(0)) row.supply_class = b->Integer();
+  if (const SnmpBinding* b = given(1)) row.description = b->OctetString();
+  if (const SnmpBinding* b = given(2)) row.max_capacity = b->Integer();
+  if (const SnmpBinding* b = given(3)) row.level = b->Integer();
+  return row;
+}
+
+std::string SupplyName(std::string_view bytes) {
+  std::string name;
+  for (std::size_t at = 0; at < bytes.size();) {
+    std::uint32_t point = static_cast<std::uint8_t>(bytes[at]);
+    std::size_t length = 1;
+    if (point >= 0x80) {
+      if (const auto sequence = Utf8At(bytes, at)) std::tie(point, length) = *sequence;
+      // Else the byte alone, as Latin-1.
+    }
+    at += length;
+    const bool control = point < 0x20 || (point >= 0x7F && point <= 0x9F);
+    if (control) continue;
+    std::string character;
+    PutUtf8(character, point);
+    if (name.size() + character.size() > kMaxSupplyName) break;
+    name += character;
+  }
+  const auto blank = [](char c) { return c == ' '; };
+  while (!name.empty() && blank(name.back())) name.pop_back();
+  std::size_t lead = 0;
+  while (lead < name.size() && blank(name[lead])) ++lead;
+  return name.substr(lead);
+}
+
+Supply SupplyOf(const SupplyRow& row) {
+  Supply supply;
+  supply.name = SupplyName(row.description.value_or(""));
+  supply.fills = row.supply_class == kReceptacleThatIsFilled;
+  supply.mark = -1;
+  const std::int32_t level = row.level.value_or(-2), max = row.max_capacity.value_or(-2);
+  if (level >= 0 && max > 0) {
+    const auto percent = static_cast<int>(std::min<std::int64_t>(std::int64_t{level} * 100 / max, 100));
+    // A receptacle's level is the room left in it.
+    supply.level = supply.fills ? 100 - percent : percent;
+  } else if (level == -3) {
+    supply.level = -3;
+  } else if (level == -1 || (level >= 0 && max == -1)) {
+    supply.level = -1;
+  } else {
+    supply.level = -2;
+  }
+  return supply;
+}
+
+AgentWord AskPrinterAgent(const AgentQuestion& question, const SnmpExchange& exchange,
+                          const std::function<std::int32_t()>& new_id,
+                          const std::function<void(const AgentWord&)>& heard) {
+  AgentWord word;
+  const auto tell = [&] {
+    if (heard) heard(word);
+  };
+  std::vector<std::string> asked = question.first;
+  const std::vector<std::string> host = HostPrinterOids(question.index);
+  if (host.empty()) return word;
+  asked.insert(asked.end(), host.begin(), host.end());
+  // The answer to `request` with `id`, when it is one.
+  const auto ask = [&](const std::vector<std::uint8_t>& request, std::int32_t id) -> std::optional<SnmpAnswer> {
+    const std::optional<std::vector<std::uint8_t>> bytes = request.empty() ? std::nullopt : exchange(request);
+    if (!bytes) return std::nullopt;
+    std::optional<SnmpAnswer> answer = ReadSnmpAnswer(bytes->data(), bytes->size());
+    if (!answer || answer->request_id != id) return std::nullopt;
+    return answer;
+  };
+  // Each time one object fewer: as many rounds as objects at most.
+  while (!word.status) {
+    const std::int32_t id = new_id();
+    const std::optional<SnmpAnswer> answer = ask(SnmpGetRequest(question.community, asked, id), id);
+    if (!answer) return word;
+    if (!word.answered) {
+      word.answered = true;
+      tell();
+    }
+    word.status = ReadHostPrinterStatus(*answer, id, question.community, question.index);
+    if (word.status) break;
+    std::optional<std::vector<std::string>> again = AskedAgain(*answer, asked);
+    // Without hrDeviceType the printer cannot be told from another device.
+    if (!again || std::find(again->begin(), again->end(), host[0]) == again->end()) return word;
+    asked = std::move(*again);
+  }
+  tell();
+  if (!question.supplies) return word;
+  std::uint32_t after = 0;
+  while (word.supplies.size() < kMaxSupplies) {
+    const std::int32_t id = new_id();
+    const std::optional<SnmpAnswer> answer =
+        ask(SnmpGetNextRequest(question.community, SupplyColumnOids(question.index, after), id), id);
+    const std::optional<SupplyRow> row =
+        answer ? ReadSupplyRow(*answer, id, question.community, question.index, after) : std::nullopt;
+    if (!row) break;
+    word.supplies.push_back(SupplyOf(*row));
+    after = row->index;
+    tell();
+  }
+  return word;
 }
 
 }  // namespace printing

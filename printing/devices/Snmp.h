@@ -1,16 +1,21 @@
-// The one SNMP exchange the printer layer has with a device: an SNMPv1
-// GetRequest for a few objects, and the reading of its GetResponse, in BER of
-// our own (no SNMP library is needed for one GET). Both are bounded in size;
-// the reader takes any bytes at all and never reads outside them. On top of
-// them, the reading of what a printer says of itself through the Host
-// Resources MIB (RFC 2790).
+// The SNMP exchanges the printer layer has with a device: SNMPv1 GetRequests
+// and GetNextRequests for a few objects, and the reading of their
+// GetResponse, in BER of our own (no SNMP library is needed for these). Both
+// are bounded in size; the reader takes any bytes at all and never reads
+// outside them. On top of them, the reading of what a printer says of itself
+// through the Host Resources MIB (RFC 2790) and of its supplies through the
+// Printer MIB (RFC 3805), and the conversation with a printer's agent that
+// asks them, over any exchange of datagrams.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "DeviceState.h"
 
 namespace printing {
 
@@ -61,6 +66,10 @@ std::vector<std::uint8_t> SnmpGetRequest(std::string_view community, const std::
                                          std::int32_t request_id);
 // The same for one OID.
 std::vector<std::uint8_t> SnmpGetRequest(std::string_view community, std::string_view oid, std::int32_t request_id);
+// An SNMPv1 GetNextRequest of the same layout, each binding asking for the
+// object that follows its OID; empty as SnmpGetRequest is.
+std::vector<std::uint8_t> SnmpGetNextRequest(std::string_view community, const std::vector<std::string>& oids,
+                                             std::int32_t request_id);
 
 // A variable binding as read.
 struct SnmpBinding {
@@ -91,6 +100,13 @@ struct SnmpAnswer {
   // The first binding of `oid` (dotted as read), or null.
   const SnmpBinding* Find(std::string_view oid) const;
 };
+
+// The OIDs to ask again after `answer` to a request for `asked`, when an
+// SNMPv1 agent answered noSuchName for one of them (error-index k, counted
+// from 1): all of `asked` but the k-th, in their order. Nothing for any other
+// answer: no error or another one, an error-index that names none of them,
+// or nothing left to ask.
+std::optional<std::vector<std::string>> AskedAgain(const SnmpAnswer& answer, const std::vector<std::string>& asked);
 
 // The GetResponse in `bytes`, or nothing when they do not begin with a whole
 // SNMPv1 GetResponse-PDU: another version or PDU, a length beyond what is left
@@ -171,13 +187,108 @@ std::vector<std::string> HostPrinterOids(int index);
 // What the printer at `index` says of itself in `answer` to the GetRequest of
 // HostPrinterOids(index) with `request_id` in `community`, or nothing: nothing
 // unless the answer is a GetResponse to that request id in that community,
-// its error-status noError, and its hrDeviceType.N is kHrDevicePrinter.
-// An exception value (noSuchObject, ...) for any of the four objects is
-// nothing too, as noSuchName would be from an SNMPv1 agent. A status missing
-// from the answer, or not an INTEGER, is 0; so are the error bits when
-// missing or not an OCTET STRING. The error bits are the first 16 of their
-// string (agents send one byte or two); later ones are not read.
+// its error-status noError, and its hrDeviceType.N is kHrDevicePrinter (an
+// exception value there, noSuchObject or the like, is no type). The other
+// three may be missing (an agent that lacks them was asked again without
+// them): a status missing from the answer, an exception or not an INTEGER, is
+// 0; so are the error bits when missing, an exception or not an OCTET STRING.
+// The error bits are the first 16 of their string (agents send one byte or
+// two); later ones are not read.
 std::optional<HostPrinterStatus> ReadHostPrinterStatus(const SnmpAnswer& answer, std::int32_t request_id,
                                                        std::string_view community, int index);
+
+// The supplies of a printer in the Printer MIB (RFC 3805): the columns of its
+// prtMarkerSuppliesTable, each row at .N.S of the column, N the printer's
+// hrDeviceIndex and S the supply's prtMarkerSuppliesIndex.
+inline constexpr std::string_view kPrtMarkerSuppliesClass = "1.3.6.1.2.1.43.11.1.1.4";        // INTEGER
+inline constexpr std::string_view kPrtMarkerSuppliesDescription = "1.3.6.1.2.1.43.11.1.1.6";  // OCTET STRING
+inline constexpr std::string_view kPrtMarkerSuppliesMaxCapacity = "1.3.6.1.2.1.43.11.1.1.8";  // INTEGER
+inline constexpr std::string_view kPrtMarkerSuppliesLevel = "1.3.6.1.2.1.43.11.1.1.9";        // INTEGER
+// prtMarkerSuppliesClass
+inline constexpr std::int32_t kSupplyOther = 1;
+inline constexpr std::int32_t kSupplyThatIsConsumed = 3;
+inline constexpr std::int32_t kReceptacleThatIsFilled = 4;
+// Most rows of the table that are read.
+inline constexpr std::size_t kMaxSupplies = 16;
+// Longest name of a supply kept, in bytes of UTF-8 (the MIB's own bound).
+inline constexpr std::size_t kMaxSupplyName = 255;
+
+// One row of the table as its agent gave it; a column it did not give for
+// the row is missing.
+struct SupplyRow {
+  std::uint32_t index = 0;  // S
+  std::optional<std::int32_t> supply_class;
+  std::optional<std::string> description;  // its bytes, as they came
+  std::optional<std::int32_t> max_capacity, level;
+  bool operator==(const SupplyRow&) const = default;
+};
+
+// The OIDs of the GetNextRequest for the row after supply `after` of the
+// printer at `index`: the four columns (class, description, max capacity,
+// level) at .index.after, or at .index for the first row (`after` 0). None
+// for an index below 1.
+std::vector<std::string> SupplyColumnOids(int index, std::uint32_t after);
+
+// The row that `answer` to the GetNextRequest of SupplyColumnOids(index,
+// after) with `request_id` in `community` gives: of the four bindings (one per
+// column, in order), those whose OID stays in its column of printer `index`
+// at a supply above `after` (and is no exception value); the row is the
+// lowest such supply, with the values of the columns that gave it (a value
+// of another type is missing). Nothing when no column gives one (the end of
+// the table), or unless the answer is a GetResponse to that request id in
+// that community, its error-status noError, with four bindings.
+std::optional<SupplyRow> ReadSupplyRow(const SnmpAnswer& answer, std::int32_t request_id,
+                                       std::string_view community, int index, std::uint32_t after);
+
+// A supply's description as text: valid UTF-8 as it is, any other byte as
+// Latin-1, control characters left out, white space at either end trimmed,
+// at most kMaxSupplyName bytes (whole characters).
+std::string SupplyName(std::string_view bytes);
+
+// A row in the printer layer's words. Its level in percent of its maximum
+// capacity (rounded down, 0 to 100) where both are known, what is left of a
+// supply that is consumed (or of another class), how full a receptacle is
+// (the MIB gives a receptacle's free space); else -3 where the agent says
+// some remains, -1 where it says "other" (-1) for the level, or a level
+// without a maximum (-1), and -2 (unknown) for anything else. The MIB gives
+// no mark: -1.
+Supply SupplyOf(const SupplyRow& row);
+
+// One request to a printer's agent and its answer, as the caller's transport
+// carries them, within the caller's bounds: the answer's bytes, or nothing
+// when none came.
+using SnmpExchange = std::function<std::optional<std::vector<std::uint8_t>>(const std::vector<std::uint8_t>& request)>;
+
+// What to ask a printer's agent.
+struct AgentQuestion {
+  std::string community;
+  int index = 1;                        // the printer's hrDeviceIndex
+  std::vector<std::string> first = {};  // asked before its Host Resources objects in the same request (HP's device ID)
+  bool supplies = true;                 // whether its supplies table is read
+};
+
+// What a printer's agent said, as far as the conversation got.
+struct AgentWord {
+  bool answered = false;  // it answered the first request (its request id), whatever the answer said
+  std::optional<HostPrinterStatus> status = std::nullopt;  // the printer's word, when device N is a printer
+  std::vector<Supply> supplies = {};  // its supplies table, in the table's order, as far as it was read
+  bool operator==(const AgentWord&) const = default;
+};
+
+// Asks a printer's agent through `exchange`, each request with a request id
+// of `new_id`'s: one GetRequest for `first` and HostPrinterOids(index), and
+// when an SNMPv1 agent answers noSuchName for one of them (AskedAgain), at
+// once again without it, until an answer can be read (so at most once for
+// each object; never once hrDeviceType is lacking). Once the printer's word
+// is read, and with `supplies`, its supplies table is walked with one
+// GetNextRequest for each row (SupplyColumnOids, ReadSupplyRow), up to
+// kMaxSupplies rows. The conversation ends at the first exchange that gives
+// no answer, an answer that cannot be read or names another request, or an
+// error status. `heard`, when given, is told what is known after each answer
+// that adds to it, so that a caller that stops waiting keeps what came by
+// then.
+AgentWord AskPrinterAgent(const AgentQuestion& question, const SnmpExchange& exchange,
+                          const std::function<std::int32_t()>& new_id,
+                          const std::function<void(const AgentWord&)>& heard = {});
 
 }  // namespace printing

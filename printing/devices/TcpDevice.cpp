@@ -14,66 +14,68 @@
 namespace printing {
 namespace {
 
-// How long a raw or LPD printer's agent is waited for once its connection
-// holds: its word is added when it comes by then.
-constexpr std::chrono::milliseconds kAgentWait{300};
-
 // What one address said: whether its connection held, and what its agent
-// said of the printer.
+// said of the printer by the time it stopped being waited for.
 struct AddressAnswer {
   Step step = Step::Silent;  // Answered when its connection held
-  std::optional<HostPrinterStatus> word;
+  AgentWord agent;
 };
 
-// One value that a thread hands to another, which waits for it a while.
-template <class Value>
-class Handover {
+// What the agent has said so far, which its thread adds to while the
+// connection is asked.
+class AgentNews {
  public:
-  void Give(Value value) {
+  void Tell(const AgentWord& word, bool done) {
     std::lock_guard lock(mutex_);
-    value_ = std::move(value);
-    given_.notify_all();
+    word_ = word;
+    done_ = done_ || done;
+    told_.notify_all();
   }
-  std::optional<Value> WaitUntil(Clock::time_point until) {
+  // What it has said once it is done, or at `until` what it has said by then.
+  AgentWord WaitUntil(Clock::time_point until) {
     std::unique_lock lock(mutex_);
-    given_.wait_until(lock, until, [&] { return value_.has_value(); });
-    return value_;
+    told_.wait_until(lock, until, [&] { return done_; });
+    return word_;
   }
 
  private:
   std::mutex mutex_;
-  std::condition_variable given_;
-  std::optional<Value> value_;
+  std::condition_variable told_;
+  AgentWord word_;
+  bool done_ = false;
 };
 
-// The agent's question to the printer at the device index of `snmp`.
-struct AgentQuestion {
-  const SnmpAccess& snmp;
-  std::int32_t id;
-  std::vector<std::uint8_t> request;  // none: the agent is not asked
-};
-
-// Asks `address`: the connection to `port`, and at the same time its agent;
-// once the connection holds, the agent has kAgentWait more to answer.
+// Asks `address`: the connection to `port`, and at the same time its agent
+// (none: not asked); once the connection holds, the agent has kAgentWait
+// more, for its word and then its supplies.
 AddressAnswer AskAddress(const DeviceQuery& query, const std::string& address, int port,
-                         std::chrono::milliseconds hold, const AgentQuestion& question, std::stop_token stop) {
+                         std::chrono::milliseconds hold, const std::optional<AgentQuestion>& question,
+                         std::stop_token stop) {
   std::stop_source agent_stop;
   const std::stop_callback with_the_rest(stop, [&agent_stop] { agent_stop.request_stop(); });
-  Handover<std::optional<std::vector<std::uint8_t>>> heard;
+  AgentNews news;
   std::jthread agent;  // last: it ends before what it uses
-  if (!question.request.empty())
+  if (question)
     agent = std::jthread([&, token = agent_stop.get_token()] {
-      heard.Give(query.transport.Exchange(address, kSnmpPort, question.request, query.deadline, token));
+      AgentWord word;
+      try {
+        const auto exchange = [&](const std::vector<std::uint8_t>& request) {
+          return query.transport.Exchange(address, kSnmpPort, request, query.deadline, token);
+        };
+        word = AskPrinterAgent(*question, exchange, NewSnmpRequestId, [&](const AgentWord& heard) {
+          news.Tell(heard, false);
+          word = heard;
+        });
+      } catch (...) {
+        // What was heard before stands.
+      }
+      news.Tell(word, true);
     });
   AddressAnswer answer;
   answer.step = query.transport.Connects(address, port, hold, query.deadline, stop);
   if (answer.step == Step::Answered && agent.joinable()) {
     const Deadline wait(std::min(kAgentWait, query.deadline.Left()));
-    const auto bytes = heard.WaitUntil(wait.At());
-    if (bytes && *bytes) {
-      if (const auto read = ReadSnmpAnswer((*bytes)->data(), (*bytes)->size()))
-        answer.word = ReadHostPrinterStatus(*read, question.id, question.snmp.community, question.snmp.index);
-    }
+    answer.agent = news.WaitUntil(wait.At());
   }
   agent_stop.request_stop();
   return answer;
@@ -84,7 +86,7 @@ AddressAnswer AskAddress(const DeviceQuery& query, const std::string& address, i
 // that one that drops the attempt silently does not hold the answer back.
 // When none holds, the attempt that got furthest says why.
 DeviceState FirstThatHolds(const std::string& host, const std::vector<int>& ports, std::chrono::milliseconds hold,
-                           const DeviceQuery& query, const AgentQuestion& question) {
+                           const DeviceQuery& query, const std::optional<AgentQuestion>& question) {
   DeviceState state;
   state.kind = DeviceState::Unreachable;
   state.where = WhereAt(host, ports);
@@ -126,7 +128,10 @@ DeviceState FirstThatHolds(const std::string& host, const std::vector<int>& port
   if (!first) return state;
   state.kind = DeviceState::Reachable;
   state.step = Step::Answered;
-  if (first->word) AddHostWord(state, *first->word);
+  if (first->agent.status) {
+    AddHostWord(state, *first->agent.status);
+    state.supplies = first->agent.supplies;
+  }
   return state;
 }
 
@@ -143,9 +148,9 @@ bool AgentTurnedOff(const std::string& device_uri) {
 DeviceState AskTcpPort(const std::string& device_uri, const DeviceQuery& query) {
   const std::optional<DeviceUri> uri = SplitDeviceUri(device_uri);
   if (!uri) return DeviceState{};
-  AgentQuestion question{query.snmp, NewSnmpRequestId(), {}};
+  std::optional<AgentQuestion> question;
   if (query.snmp.ask && !AgentTurnedOff(device_uri))
-    question.request = SnmpGetRequest(query.snmp.community, HostPrinterOids(query.snmp.index), question.id);
+    question = AgentQuestion{.community = query.snmp.community, .index = query.snmp.index};
   return FirstThatHolds(uri->host, {uri->port}, kHangUpWait, query, question);
 }
 
@@ -201,7 +206,7 @@ DeviceState AskSmbServer(const std::string& device_uri, const DeviceQuery& query
   // Its queue's own state needs a session, which needs a password: the
   // server taking a connection is all that is asked.
   const std::vector<int> ports = server->port ? std::vector<int>{server->port} : std::vector<int>{445, 139};
-  return FirstThatHolds(server->host, ports, std::chrono::milliseconds(0), query, AgentQuestion{query.snmp, 0, {}});
+  return FirstThatHolds(server->host, ports, std::chrono::milliseconds(0), query, std::nullopt);
 }
 
 }  // namespace printing

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -232,6 +233,7 @@ TEST_F(QueueKindsTest, ARawPrintersAgentSaysWhatKeepsItFromPrinting) {
     EXPECT_EQ(Utf16ToUtf8(Test(Utf8ToUtf16(name))), c.verdict) << c.name;
     EXPECT_EQ(module.PrinterInfo.Status, c.status) << c.name;
     EXPECT_EQ(Utf16ToUtf8(module.Reason()), printing::testing::ReasonAt(c.reason, "127.0.0.1", port)) << c.name;
+    EXPECT_EQ(printers.LastFindings().device.supplies, c.supplies) << c.name;
   }
   // The community of CUPS's own snmp.conf; none named there asks no agent.
   UdpPeer agent(SnmpAgent(printing::testing::Printer({5, 3, printing::kHrOffline}, "private")), 161);
@@ -245,6 +247,61 @@ TEST_F(QueueKindsTest, ARawPrintersAgentSaysWhatKeepsItFromPrinting) {
     EXPECT_EQ(Utf16ToUtf8(Test(u"AgentOff")), "YES") << "the queue turns its agent off";
   }
   std::remove(conf.c_str());
+}
+
+// net-snmp's own agent (scripts/snmp-agent.sh) on port 161 for as long as it
+// lives, answering `objects` ("OID TYPE VALUE", a line each).
+class NetSnmpAgent {
+ public:
+  NetSnmpAgent(const cupstest::PrivateScheduler& scheduler, const std::string& objects)
+      : scheduler_(scheduler), dir_(scheduler.Dir() + "/agent") {
+    std::filesystem::create_directories(dir_);
+    std::ofstream(dir_ + "/objects") << objects;
+    scheduler_.Run(KAVRO_SNMP_AGENT " start " + dir_);
+  }
+  ~NetSnmpAgent() { scheduler_.Run(KAVRO_SNMP_AGENT " stop " + dir_, false); }
+
+ private:
+  const cupstest::PrivateScheduler& scheduler_;
+  std::string dir_;
+};
+
+// What net-snmp's agent says: SNMPv1's noSuchName for an object it lacks (the
+// printer is asked again without it), and for a walk past its last object.
+TEST_F(QueueKindsTest, NetSnmpsAgentSaysTheRawPrintersStateAndSupplies) {
+  const std::string printer = "1.3.6.1.2.1.25.3.2.1.2.1 object_id 1.3.6.1.2.1.25.3.1.5\n";
+  LoopbackPeer device(LoopbackPeer::Silent);
+  Queue("NetSnmp", "socket://" + device.Address());
+  {
+    // Running, idle, toner low (a space: bit 2), and two supplies.
+    NetSnmpAgent agent(*scheduler_, printer + R"(
+1.3.6.1.2.1.25.3.2.1.5.1 integer 2
+1.3.6.1.2.1.25.3.5.1.1.1 integer 3
+1.3.6.1.2.1.25.3.5.1.2.1 octet_str " "
+1.3.6.1.2.1.43.11.1.1.4.1.1 integer 3
+1.3.6.1.2.1.43.11.1.1.6.1.1 octet_str "Black Toner"
+1.3.6.1.2.1.43.11.1.1.8.1.1 integer 1000
+1.3.6.1.2.1.43.11.1.1.9.1.1 integer 40
+1.3.6.1.2.1.43.11.1.1.4.1.2 integer 4
+1.3.6.1.2.1.43.11.1.1.6.1.2 octet_str "Waste Toner Box"
+1.3.6.1.2.1.43.11.1.1.8.1.2 integer 400
+1.3.6.1.2.1.43.11.1.1.9.1.2 integer 20
+)");
+    EXPECT_EQ(Test(u"NetSnmp"), u"YES");
+    EXPECT_EQ(module.PrinterInfo.Status, PRINTER_STATUS_TONER_LOW);
+    EXPECT_EQ(printers.LastFindings().device.supplies,
+              (std::vector<Supply>{{"Black Toner", 4}, {"Waste Toner Box", 95, -1, true}}));
+    EXPECT_EQ(Utf16ToUtf8(module.Reason()),
+              "Ready: the printer answered at " + device.Address().replace(9, 1, " port ") +
+                  " and is idle. It reports: Black Toner at 4 %, Waste Toner Box 95 % full; see to it at the printer.");
+  }
+  // Down, and nothing more.
+  NetSnmpAgent agent(*scheduler_, printer + "1.3.6.1.2.1.25.3.2.1.5.1 integer 5\n");
+  EXPECT_EQ(Test(u"NetSnmp"), u"NO");
+  EXPECT_EQ(module.PrinterInfo.Status, PRINTER_STATUS_ERROR);
+  EXPECT_EQ(Utf16ToUtf8(module.Reason()),
+            "Not ready: the printer says it is down. It reports: an error; see to it at the printer.");
+  EXPECT_TRUE(printers.LastFindings().device.supplies.empty());
 }
 
 TEST_F(QueueKindsTest, AnIppPrinterIsThereUnlessItsAnswerSaysItIsGoneOrCannotServe) {

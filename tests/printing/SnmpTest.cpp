@@ -82,7 +82,7 @@ std::optional<SnmpAnswer> Ask(int port, const Bytes& request, std::chrono::milli
   return got ? Read(*got) : std::nullopt;
 }
 
-TEST(Snmp, TheRequestIsWhatSnmpgetSends) {
+TEST(Snmp, TheRequestsAreWhatSnmpgetAndSnmpgetnextSend) {
   // Captured on loopback from net-snmp 5.9.3 (snmpget -v1 -c COMMUNITY HOST
   // OID...), or seen with its -d.
   const std::string hp(kHpDeviceIdOid);
@@ -119,7 +119,24 @@ TEST(Snmp, TheRequestIsWhatSnmpgetSends) {
   for (const Case& c : cases) {
     EXPECT_EQ(SnmpGetRequest(c.community, c.oids, c.request_id), Hex(c.bytes)) << c.community << " " << c.oids[0];
     EXPECT_TRUE(c.oids.size() > 1 || SnmpGetRequest(c.community, c.oids[0], c.request_id) == Hex(c.bytes));
-  }
+  }  // snmpgetnext -v1 ... sends the same, with a GetNextRequest-PDU.
+  const std::string supplies = "1.3.6.1.2.1.43.11.1.1.", last = ".200.65535";
+  const Case next[] = {
+      {"public", SupplyColumnOids(1, 0), 0x175d7ef6,
+       "305f02010004067075626c6963a1520204175d7ef60201000201003044300f060b2b060102012b0b010104010500300f060b2b0601"
+       "02012b0b010106010500300f060b2b060102012b0b010108010500300f060b2b060102012b0b010109010500"},
+      {"public.1", SupplyColumnOids(1, 1), 0x04f79ec4,
+       "306502010004087075626c69632e31a156020404f79ec402010002010030483010060c2b060102012b0b010104010105003010060c"
+       "2b060102012b0b010106010105003010060c2b060102012b0b010108010105003010060c2b060102012b0b01010901010500"},
+      {"private", SupplyColumnOids(200, 65535), 0x008fb3b9,
+       "3070020100040770726976617465a1620204008fb3b902010002010030543013060f2b060102012b0b010104814883ff7f050030"
+       "13060f2b060102012b0b010106814883ff7f05003013060f2b060102012b0b010108814883ff7f05003013060f2b060102012b0b01"
+       "0109814883ff7f0500"},
+      {"", {"1.3"}, 0x4320aee3, "301c0201000400a11502044320aee30201000201003007300506012b0500"},
+  };
+  for (const Case& c : next) EXPECT_EQ(SnmpGetNextRequest(c.community, c.oids, c.request_id), Hex(c.bytes)) << c.community;
+  EXPECT_EQ(SupplyColumnOids(200, 65535)[3], supplies + "9" + last);
+  EXPECT_TRUE(SnmpGetNextRequest("public", {"1.40"}, 1).empty() && SupplyColumnOids(0, 0).empty());
 }
 
 TEST(Snmp, OnlyOidsThatCanBeEncodedMakeARequest) {
@@ -421,7 +438,8 @@ TEST(Snmp, APrinterSaysWhatKeepsItFromPrintingThroughTheHostResourcesMib) {
       {"an object missing", agent(down, other, "\x02", {{oids[2], lacks}}), std::nullopt},
       {"hrDeviceType missing", agent(down, other, "\x02", {{oids[0], lacks}}), std::nullopt},
       {"hrDeviceType not asked", agent(down, other, "\x02"), std::nullopt, "public", 1, {oids[1], oids[2], oids[3]}},
-      {"an exception", agent(down, other, "\x02", {{oids[3], exception}}), std::nullopt},
+      {"an exception", agent(down, other, "\x02", {{oids[3], exception}}), W{down, other, 0}},
+      {"an exception for its type", agent(down, other, "\x02", {{oids[0], exception}}), std::nullopt},
       {"genErr", {"public", HostPrinterObjects(1, {}), kSnmpGenErr, 1}, std::nullopt},
       {"another community", agent(down, other, "\x02"), std::nullopt, "public.1"},
       {"another request-id", {"public", HostPrinterObjects(1, {}), 0, 0, 78}, std::nullopt},
@@ -439,6 +457,127 @@ TEST(Snmp, APrinterSaysWhatKeepsItFromPrintingThroughTheHostResourcesMib) {
   EXPECT_TRUE(HostPrinterOids(0).empty());
   EXPECT_EQ(HostPrinterObjects(1, {.errors = kHrOffline})[oids[3]].content, Datagram{0x02});
   EXPECT_EQ(HostPrinterObjects(1, {.errors = kHrOffline | kHrInputTrayMissing})[oids[3]].content, (Datagram{2, 0x80}));
+}
+
+// A printer at index 1 that is down with the offline bit, lacking the
+// objects `lacking` (by their place in HostPrinterOids), with the supplies
+// `rows`, and the supplies table of device 2 after them.
+const std::vector<SupplyRow> kRows = {{2, kSupplyThatIsConsumed, "Black Toner", 100, 4},
+                                      {9, kReceptacleThatIsFilled, "Waste Toner Box\0"s, 200, 10},
+                                      {10, kSupplyThatIsConsumed, "Cyan \xf3ner", 100, -3},
+                                      {11, kSupplyOther, std::nullopt, -2, 5000}};
+const std::vector<Supply> kSupplies = {
+    {"Black Toner", 4}, {"Waste Toner Box", 95, -1, true}, {"Cyan \xc3\xb3ner", -3}, {"", -2}};
+SnmpAgentSetup Agent(std::vector<int> lacking = {}, bool exceptions = false, const std::vector<SupplyRow>& rows = kRows) {
+  SnmpAgentSetup setup{"public", HostPrinterObjects(1, {kHrDeviceDown, kHrPrinterOther, kHrOffline})};
+  for (int k : lacking) setup.objects.erase(HostPrinterOids(1)[k]);
+  setup.objects.merge(SupplyObjects(1, rows));
+  setup.objects.merge(SupplyObjects(2, {{1, 3, "Drum", 100, 50}}));
+  setup.exceptions = exceptions;
+  return setup;
+}
+
+TEST(Snmp, APrintersAgentIsAskedAgainWithoutWhatItLacksAndThenForItsSupplies) {
+  using W = HostPrinterStatus;
+  const W down{kHrDeviceDown, kHrPrinterOther, kHrOffline};
+  std::vector<SupplyRow> twenty;
+  std::vector<Supply> sixteen;
+  for (std::uint32_t i = 1; i <= 20; ++i) twenty.push_back({i, 3, "Ink " + std::to_string(i), 10, 5});
+  for (std::uint32_t i = 1; i <= 16; ++i) sixteen.push_back({"Ink " + std::to_string(i), 50});
+  SnmpAgentSetup other = Agent();
+  other.community = "private";
+  const std::vector<std::string> hp = {std::string(kHpDeviceIdOid)};
+  struct Case {
+    const char* what;
+    UdpPeer::Answer agent;
+    AgentWord word;
+    int requests;  // one for each object it lacks, one for the word, one for each row and one past them
+    std::vector<std::string> first = {};
+  };
+  const Case cases[] = {
+      {"all there", SnmpAgent(Agent()), {true, down, kSupplies}, 6},
+      {"only a type", SnmpAgent(Agent({1, 2, 3})), {true, W{0, 0, 0}, kSupplies}, 9},
+      {"no type", SnmpAgent(Agent({0})), {true}, 1},
+      {"exceptions", SnmpAgent(Agent({2, 3}, true)), {true, W{5, 0, 0}, kSupplies}, 6},
+      {"20 supplies", SnmpAgent(Agent({}, false, twenty)), {true, down, sixteen}, 17},
+      {"genErr", SnmpAgent({"public", Agent().objects, kSnmpGenErr, 1}), {true}, 1},
+      {"another request id", SnmpAgent({"public", Agent().objects, 0, 0, 7}), {}, 1},
+      {"another community", SnmpAgent(other), {}, 1},
+      {"an HP printer's without a type", SnmpAgent("public", "MFG:HP;"), {true}, 1, hp},
+      {"no HP device ID", SnmpAgent(Agent({3})), {true, W{5, 1, 0}, kSupplies}, 8, hp},
+  };
+  for (const Case& c : cases) {
+    int requests = 0, id = 100;
+    std::vector<AgentWord> heard;
+    const AgentWord word = AskPrinterAgent(
+        {"public", 1, c.first}, [&](const Datagram& request) { return ++requests, c.agent(request); },
+        [&] { return id++; }, [&](const AgentWord& w) { heard.push_back(w); });
+    EXPECT_EQ(word, c.word) << c.what;
+    EXPECT_EQ(requests, c.requests) << c.what;
+    EXPECT_TRUE(heard.empty() ? !word.answered : heard.back() == word) << c.what;
+  }
+  // An agent whose next row is always its first gives one row.
+  const UdpPeer::Answer agent = SnmpAgent(Agent());
+  const AgentWord stuck = AskPrinterAgent({"public"}, [&](const Datagram& request) {
+    const SnmpAnswer asked = ReadSnmpMessage(request.data(), request.size()).value();
+    if (asked.pdu == kSnmpGetRequest) return agent(request);
+    return agent(SnmpGetNextRequest("public", SupplyColumnOids(1, 0), asked.request_id));
+  }, [] { return 5; });
+  EXPECT_EQ(stuck.supplies, std::vector<Supply>{kSupplies[0]});
+}
+
+TEST(Snmp, ASuppliesRowIsTheLowestSupplyThatTheColumnsGiveAfterTheLastRow) {
+  const std::string c = "1.3.6.1.2.1.43.11.1.1.";
+  const SnmpValue end{kSnmpEndOfMibView, {}}, toner[] = {SnmpInteger(3), SnmpString("Ink"), SnmpInteger(8), SnmpInteger(2)};
+  // The answer whose bindings are the columns at rows `at`, of these values or `values`.
+  const auto answer = [&](std::vector<std::string> at, std::vector<SnmpValue> values = {}) {
+    SnmpAnswer a;
+    std::tie(a.pdu, a.community, a.request_id) = std::tuple(kSnmpGetResponse, "public", 9);
+    for (std::size_t i = 0; i < at.size(); ++i)
+      a.bindings.push_back({c + "4689"[i] + "." + at[i], (values.empty() ? toner : values.data())[i].tag,
+                            (values.empty() ? toner : values.data())[i].content});
+    return a;
+  };
+  const std::optional<SupplyRow> no;
+  const std::pair<SnmpAnswer, std::optional<SupplyRow>> cases[] = {
+      {answer({"1.2", "1.2", "1.2", "1.2"}), SupplyRow{2, 3, "Ink", 8, 2}},
+      {answer({"1.3", "1.2", "1.9", "1.2"}), SupplyRow{2, {}, "Ink", {}, 2}},  // columns ahead
+      {answer({"1.2", "2.1", "1.4294967295", "1.2"}), SupplyRow{2, 3, {}, {}, 2}},  // one in device 2
+      {answer({"2.1", "2.1", "2.1", "2.1"}), no},
+      {answer({"1.1", "1.0", "1", "1.2.1"}), no},  // not after row 1, or no row
+      {answer({"1.2", "1.2", "1.2", "1.2"}, {end, end, end, end}), no},
+      {answer({"1.7", "1.7", "1.7", "1.7"}, {toner[1], toner[0], toner[3], toner[1]}), SupplyRow{7, {}, {}, 2, {}}},
+      {answer({"1.2", "1.2", "1.2"}), no},
+  };
+  for (const auto& [read, row] : cases) EXPECT_EQ(ReadSupplyRow(read, 9, "public", 1, 1), row) << read.bindings[0].oid;
+  EXPECT_TRUE(ReadSupplyRow(cases[0].first, 9, "public", 1, 0));
+  EXPECT_FALSE(ReadSupplyRow(cases[0].first, 8, "public", 1, 0) || ReadSupplyRow(cases[0].first, 9, "c", 1, 0));
+}
+
+TEST(Snmp, ASupplysLevelAndNameAsThePrinterLayerSaysThem) {
+  const std::nullopt_t no = std::nullopt;
+  const std::int32_t big = 0x7fffffff;
+  // Class, max capacity and level, and the level in percent.
+  const std::tuple<std::optional<std::int32_t>, std::optional<std::int32_t>, std::optional<std::int32_t>, int> levels[] =
+      {{3, 100, 4, 4},   {1, 200, 50, 25},  {no, 3, 2, 66},   {3, 100, 150, 100}, {3, 1, big, 100}, {3, big, 1, 0},
+       {4, 100, 5, 95},  {4, 100, 0, 100},  {4, 100, 150, 0}, {4, 3, 2, 34},      {3, 100, -3, -3}, {4, 100, -3, -3},
+       {3, 100, -2, -2}, {3, 100, -1, -1},  {3, 100, -4, -2}, {3, -1, 50, -1},    {3, -2, 50, -2},  {3, 0, 50, -2},
+       {3, -1, -3, -3},  {3, no, 50, -2},   {3, 100, no, -2}};
+  for (const auto& [supply_class, max, level, percent] : levels) {
+    const Supply s = SupplyOf({1, supply_class, "x", max, level});
+    EXPECT_EQ(std::tuple(s.level, s.mark, s.fills), std::tuple(percent, -1, supply_class == 4))
+        << supply_class.value_or(0) << " " << max.value_or(0) << " " << level.value_or(0);
+  }
+  const std::pair<std::string, std::string> names[] = {
+      {"  Black Toner\0\0"s, "Black Toner"},
+      {"Black\tToner\r\n\x7f\x85\xc2\x85\xc2\x9f", "BlackToner"},  // controls, C1 ones too
+      {"T\xf3ner \xa0\xff", "T\xc3\xb3ner \xc2\xa0\xc3\xbf"},  // Latin-1
+      {"T\xc3\xb3ner \xe2\x82\xac \xf0\x9f\x96\xa8", "T\xc3\xb3ner \xe2\x82\xac \xf0\x9f\x96\xa8"},  // UTF-8
+      {"\xc3", "\xc3\x83"}, {"\xc0\xaf", "\xc3\x80\xc2\xaf"}, {"\xed\xa0\xbf", "\xc3\xad\xc2\xa0\xc2\xbf"},
+      {"\xf4\x90\x80\x80", "\xc3\xb4"}, {"\xe2\x82", "\xc3\xa2"},
+      {std::string(300, 'x'), std::string(255, 'x')}, {Repeated("\xe9", 200), Repeated("\xc3\xa9", 127)},
+  };
+  for (const auto& [bytes, name] : names) EXPECT_EQ(SupplyName(bytes), name) << bytes;
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // each state that a test of the printer reads: one table for the Linux tests
 // (a queue on socket://) and the Windows tests (a Standard TCP/IP port with
 // SNMP status on, community "public", device index 1), which read the same
-// verdict, status word and reason.
+// verdict, status word, reason and supplies.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -21,6 +21,7 @@ struct AgentCase {
   const char* verdict;    // "YES" or "NO"
   std::int32_t status;    // the status word
   const char* reason;     // "{where}" stands for "ADDRESS port PORT", "{port}" for PORT
+  std::vector<Supply> supplies = {};  // what the test learnt of them
 };
 
 inline SnmpAgentSetup Printer(HostPrinterStatus status, std::string community = "public", int index = 1) {
@@ -33,13 +34,36 @@ inline std::vector<AgentCase> AgentCases() {
   auto with = [&](std::int32_t device, std::int32_t printer, std::uint16_t errors) {
     return SnmpAgent(Printer({device, printer, errors}));
   };
-  SnmpAgentSetup missing = Printer(idle);
-  missing.objects.erase(HostPrinterOids(1)[3]);  // no hrPrinterDetectedErrorState
-  SnmpAgentSetup failing = Printer(idle);
+  // A printer that lacks objects (by their place in HostPrinterOids), and has supplies.
+  const auto lacking = [](SnmpAgentSetup setup, std::vector<int> objects, bool exceptions = false) {
+    for (int k : objects) setup.objects.erase(HostPrinterOids(1)[k]);
+    setup.exceptions = exceptions;
+    return setup;
+  };
+  const auto with_supplies = [](SnmpAgentSetup setup, const std::vector<SupplyRow>& rows) {
+    setup.objects.merge(SupplyObjects(1, rows));
+    return setup;
+  };
+  // A toner at 4 %, a waste box 95 % full, one that cannot say and one whose
+  // level is not known; its names in Latin-1 and in UTF-8.
+  const std::vector<SupplyRow> rows = {{1, 3, "Black Toner", 1000, 40},
+                                       {2, 4, "Waste Toner Box", 400, 20},
+                                       {3, 3, "Cyan T\xf3ner", -1, 80},
+                                       {12, 1, "Drum \xe2\x80\x93 black", 100, -2}};
+  const std::vector<Supply> supplies = {{"Black Toner", 4},
+                                        {"Waste Toner Box", 95, -1, true},
+                                        {"Cyan T\xc3\xb3ner", -1},
+                                        {"Drum \xe2\x80\x93 black", -2}};
+  SnmpAgentSetup failing = with_supplies(Printer(idle), rows);
   failing.error_status = 5;  // genErr
   SnmpAgentSetup not_a_printer = Printer({kHrDeviceDown, kIdle, kHrOffline});
   not_a_printer.objects = HostPrinterObjects(1, {kHrDeviceDown, kIdle, kHrOffline}, "1.3.6.1.2.1.25.3.1.3");
+  not_a_printer = with_supplies(not_a_printer, rows);
   const char* ready_idle = "Ready: the printer answered at {where} and is idle.";
+  // The supplies that run low say more than the toner-low bit.
+  const char* kSuppliesLow =
+      "Ready: the printer answered at {where} and is idle. It reports: Black Toner at 4 %, Waste Toner Box 95 % "
+      "full; see to it at the printer.";
   const char* ready = "Ready: the printer answered at {where}.";
   return {
       {"idle", SnmpAgent(Printer(idle)), true, "YES", 0, ready_idle},
@@ -59,7 +83,16 @@ inline std::vector<AgentCase> AgentCases() {
        "Ready: the printer answered at {where} and is idle. It reports: door open; see to it at the printer."},
       {"toner low", with(3, kIdle, kHrLowToner), true, "YES", PRINTER_STATUS_TONER_LOW,
        "Ready: the printer answered at {where} and is idle. It reports: toner low; see to it at the printer."},
-      {"objects missing", SnmpAgent(missing), true, "YES", 0, ready},
+      {"objects missing", SnmpAgent(lacking(Printer(idle), {3})), true, "YES", 0, ready_idle},
+      {"objects missing and down", SnmpAgent(lacking(Printer({kHrDeviceDown, kIdle, kHrOffline}), {2, 3})), true, "NO",
+       PRINTER_STATUS_ERROR, "Not ready: the printer says it is down. It reports: an error; see to it at the printer."},
+      {"objects missing as exceptions", SnmpAgent(lacking(Printer({kRunning, 4, kHrJammed}), {1, 2}, true)), true,
+       "YES", PRINTER_STATUS_PAPER_JAM,
+       "Ready: the printer answered at {where} and is idle. It reports: paper jam; see to it at the printer."},
+      {"supplies", SnmpAgent(with_supplies(Printer({kRunning, kIdle, kHrLowToner}), rows)), true, "YES",
+       PRINTER_STATUS_TONER_LOW, kSuppliesLow, supplies},
+      {"supplies and objects missing", SnmpAgent(with_supplies(lacking(Printer(idle), {1, 3}), rows)), true, "YES", 0,
+       kSuppliesLow, supplies},
       {"error status", SnmpAgent(failing), true, "YES", 0, ready},
       {"another community", SnmpAgent(Printer({kHrDeviceDown, kIdle, kHrOffline}, "private")), true, "YES", 0,
        ready},

@@ -9,6 +9,19 @@
 
 #include "PeerSockets.h"
 
+namespace printing {
+
+std::ostream& operator<<(std::ostream& out, const Supply& s) {
+  return out << "{\"" << s.name << "\" " << s.level << "% mark " << s.mark << (s.fills ? " fills}" : "}");
+}
+std::ostream& operator<<(std::ostream& out, const AgentWord& word) {
+  if (const auto& w = word.status) out << "{" << w->device_status << " " << w->printer_status << " " << w->errors << "} ";
+  for (const Supply& supply : word.supplies) out << supply << " ";
+  return out << (word.answered ? "answered" : "no answer");
+}
+
+}  // namespace printing
+
 namespace printing::testing {
 namespace {
 
@@ -60,6 +73,15 @@ Datagram BerInteger(std::int32_t value) {
     v >>= 8;  // arithmetic: a negative number ends in -1
   } while (!((v == 0 && content.front() < 0x80) || (v == -1 && content.front() >= 0x80)));
   return Ber(0x02, content);
+}
+
+// Whether OID `a` comes before `b` in the order of their numbers.
+bool OidBefore(const std::string& a, const std::string& b) {
+  const auto numbers = [](std::istringstream in, std::vector<unsigned long> arcs = {}) {
+    for (std::string part; std::getline(in, part, '.');) arcs.push_back(std::stoul(part));
+    return arcs;
+  };
+  return numbers(std::istringstream(a)) < numbers(std::istringstream(b));
 }
 
 Datagram BerOid(const std::string& dotted) {
@@ -125,18 +147,30 @@ UdpPeer::Answer SnmpAgent(SnmpAgentSetup setup) {
   return [setup = std::move(setup)](const Datagram& request) {
     const std::optional<SnmpAnswer> get = ReadSnmpMessage(request.data(), request.size());
     std::optional<Datagram> none;
-    if (!get || get->pdu != kSnmpGetRequest || get->community != setup.community) return none;
+    if (!get || (get->pdu != kSnmpGetRequest && get->pdu != kSnmpGetNextRequest) || get->community != setup.community)
+      return none;
     std::int32_t status = setup.error_status, index = setup.error_index;
     Datagram answered, echoed;
     for (std::size_t i = 0; i < get->bindings.size(); ++i) {
       const SnmpBinding& asked = get->bindings[i];
-      const auto known = setup.objects.find(asked.oid);
-      if (known == setup.objects.end() && status == kSnmpNoError) {
+      auto known = setup.objects.find(asked.oid);
+      if (get->pdu == kSnmpGetNextRequest) {
+        // The table is in the order of strings: the next in the order of numbers is looked for.
+        known = setup.objects.end();
+        for (auto at = setup.objects.begin(); at != setup.objects.end(); ++at)
+          if (OidBefore(asked.oid, at->first) && (known == setup.objects.end() || OidBefore(at->first, known->first)))
+            known = at;
+      }
+      if (known == setup.objects.end() && status == kSnmpNoError && !setup.exceptions) {
         status = kSnmpNoSuchName;
         index = static_cast<std::int32_t>(i + 1);
       }
       if (known != setup.objects.end())
-        answered = answered + Ber(0x30, BerOid(asked.oid) + Ber(known->second.tag, known->second.content));
+        answered = answered + Ber(0x30, BerOid(known->first) + Ber(known->second.tag, known->second.content));
+      else
+        answered = answered + Ber(0x30, BerOid(asked.oid) + Ber(get->pdu == kSnmpGetRequest ? kSnmpNoSuchObject
+                                                                                               : kSnmpEndOfMibView,
+                                                                  {}));
       echoed = echoed + Ber(0x30, BerOid(asked.oid) + Ber(asked.tag, asked.value));
     }
     const Datagram pdu = BerInteger(setup.answer_id.value_or(get->request_id)) + BerInteger(status) +
@@ -163,6 +197,18 @@ SnmpObjects HostPrinterObjects(int index, const HostPrinterStatus& status, const
           {oids.at(1), SnmpInteger(status.device_status)},
           {oids.at(2), SnmpInteger(status.printer_status)},
           {oids.at(3), SnmpString(bits)}};
+}
+
+SnmpObjects SupplyObjects(int index, const std::vector<SupplyRow>& rows) {
+  SnmpObjects objects;
+  for (const SupplyRow& row : rows) {
+    const std::vector<std::string> at = SupplyColumnOids(index, row.index);
+    if (row.supply_class) objects[at.at(0)] = SnmpInteger(*row.supply_class);
+    if (row.description) objects[at.at(1)] = SnmpString(*row.description);
+    if (row.max_capacity) objects[at.at(2)] = SnmpInteger(*row.max_capacity);
+    if (row.level) objects[at.at(3)] = SnmpInteger(*row.level);
+  }
+  return objects;
 }
 
 UdpPeer::Answer BjnpResponder(std::string device_id) {

@@ -8,11 +8,18 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "devices/Snmp.h"
+
+namespace printing {
+// How a test's failure shows them.
+std::ostream& operator<<(std::ostream& out, const Supply& supply);
+std::ostream& operator<<(std::ostream& out, const AgentWord& word);
+}  // namespace printing
 
 namespace printing::testing {
 
@@ -66,14 +73,21 @@ struct SnmpAgentSetup {
   std::int32_t error_index = 0;
   // When given, every answer carries this request-id rather than the request's.
   std::optional<std::int32_t> answer_id = std::nullopt;
+  // Whether an object it lacks gets an exception value in its binding
+  // (noSuchObject; endOfMibView past its last object), as SNMPv2 agents and
+  // some SNMPv1 ones answer, rather than noSuchName for the whole request.
+  bool exceptions = false;
 };
 
 // An SNMPv1 agent, as printers have: a GetRequest in its community whose
 // objects are all in its table gets a GetResponse with their values, in the
-// request's order; one for an object it lacks gets error-status noSuchName,
+// request's order; a GetNextRequest the same for the object that follows
+// each OID in the table (in the numeric order of OIDs). Where it lacks one
+// (one asked for, none after), it answers error-status noSuchName,
 // error-index the first such binding (counted from 1) and the request's
-// bindings as they came. Another community, another version or PDU, and bytes
-// that are no SNMP (or more than kSnmpMaxBindings bindings) get no answer.
+// bindings as they came, or with `exceptions` an exception value there.
+// Another community, another version or PDU, and bytes that are no SNMP (or
+// more than kSnmpMaxBindings bindings) get no answer.
 UdpPeer::Answer SnmpAgent(SnmpAgentSetup setup);
 // An HP printer's: its table holds the device ID (kHpDeviceIdOid) alone,
 // `device_id` ("MFG:HP;MDL:...;").
@@ -87,6 +101,10 @@ UdpPeer::Answer SnmpAgent(std::string community, std::string device_id);
 //   SnmpAgent({"public", HostPrinterObjects(1, {.device_status = kHrDeviceDown, .errors = kHrOffline})})
 SnmpObjects HostPrinterObjects(int index, const HostPrinterStatus& status,
                                const std::string& device_type = std::string(kHrDevicePrinter));
+
+// The rows of a printer's supplies table (SupplyRow's values; one left out
+// is not in the table), of the printer at `index`.
+SnmpObjects SupplyObjects(int index, const std::vector<SupplyRow>& rows);
 
 // A Canon printer's BJNP service: a printer's get-ID command gets the header
 // "BJNP", 0x81, 0x30, with the command's sequence number, and the payload

@@ -86,6 +86,9 @@ struct SpoolerWindow : Com {
     const std::wstring name(printer.begin(), printer.end());
     const LRESULT row = SendMessageW(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(name.c_str()));
     if (row == LB_ERR) return false;
+    // In view first, as a user scrolls to it: a click on a row half in view
+    // scrolls the list, and the double-click would land on the next one.
+    SendMessageW(list, LB_SETTOPINDEX, row, 0);
     RECT r;
     SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
     const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
@@ -285,6 +288,7 @@ TEST(NetworkPrinters, ARawPrintersAgentSaysWhatKeepsItFromPrinting) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     read(std::string("Agent ") + cases[i].name, cases[i].agent, cases[i].verdict, cases[i].status);
     EXPECT_EQ(w.Reason(), ReasonAt(cases[i].reason, "127.0.0.1", numbers[i])) << cases[i].name;
+    EXPECT_EQ(w.spooler.LastFindings().device.supplies, cases[i].supplies) << cases[i].name;
   }
   for (const PortCase& p : ports) read(std::string("Port ") + p.name, down_at_2, p.verdict, p.status);
 }
