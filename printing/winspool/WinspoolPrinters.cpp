@@ -33,6 +33,21 @@ struct Outcome {
 
 std::int32_t LastError() { return static_cast<std::int32_t>(GetLastError()); }
 
+// How many entries `enumerate(data, size, &needed, &count)` lists into
+// `buffer`, grown to what it asks for, kAttempts times at most; none when it
+// fails otherwise, or keeps growing.
+template <class Enumerate>
+DWORD Enumerated(std::vector<BYTE>& buffer, Enumerate enumerate) {
+  DWORD needed = 0, count = 0;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (enumerate(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &count))
+      return count;
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) return 0;
+    buffer.assign(needed, 0);
+  }
+  return 0;
+}
+
 constexpr auto kNothingToUndo = [](auto&) {};
 
 // Closes a spooler handle, waiting at most the call timeout.
@@ -67,17 +82,11 @@ PrinterCollection WinspoolPrinters::Printers() {
       [] {
         const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
         std::vector<BYTE> buffer;
-        DWORD needed = 0, count = 0;
         std::vector<PrinterObject> items;
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-          if (EnumPrintersW(flags, nullptr, 4, buffer.empty() ? nullptr : buffer.data(),
-                            static_cast<DWORD>(buffer.size()), &needed, &count))
-            break;
-          count = 0;
-          // No spooler, or nothing it can list: an empty collection.
-          if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) return items;
-          buffer.assign(needed, 0);
-        }
+        // No spooler, or nothing it can list: an empty collection.
+        const DWORD count = Enumerated(buffer, [&](BYTE* data, DWORD size, DWORD* needed, DWORD* listed) {
+          return EnumPrintersW(flags, nullptr, 4, data, size, needed, listed);
+        });
         const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
         for (DWORD i = 0; i < count; ++i) {
           if (info[i].pPrinterName == nullptr) continue;
@@ -148,15 +157,9 @@ Described QueryLevel2(HANDLE spooler) {
 std::vector<Job> QueueJobs(HANDLE spooler) {
   std::vector<Job> jobs;
   std::vector<BYTE> buffer;
-  DWORD needed = 0, count = 0;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (::EnumJobsW(spooler, 0, kJobsRead, 1, buffer.empty() ? nullptr : buffer.data(),
-                    static_cast<DWORD>(buffer.size()), &needed, &count))
-      break;
-    count = 0;
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) return jobs;
-    buffer.assign(needed, 0);
-  }
+  const DWORD count = Enumerated(buffer, [&](BYTE* data, DWORD size, DWORD* needed, DWORD* listed) {
+    return ::EnumJobsW(spooler, 0, kJobsRead, 1, data, size, needed, listed);
+  });
   const auto* info = reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
   for (DWORD i = 0; i < count; ++i) {
     Job job;
