@@ -43,17 +43,8 @@ using printing::testing::UdpPeer;
 
 namespace {
 
-class OwnNetwork : public ::testing::Environment {
- public:
-  void SetUp() override {
-    try {
-      printing::testing::EnterOwnNetwork();
-    } catch (const std::exception& e) {
-      FAIL() << e.what();
-    }
-  }
-};
-::testing::Environment* const own_network = ::testing::AddGlobalTestEnvironment(new OwnNetwork);
+::testing::Environment* const own_network =
+    ::testing::AddGlobalTestEnvironment(new printing::testing::OwnNetworkFirst);
 
 std::string Loopback(int port) { return "127.0.0.1:" + std::to_string(port); }
 

@@ -7,6 +7,9 @@
 // A unix socket is reached from inside as from outside: the private
 // scheduler's, and the D-Bus system bus that a test's own avahi is asked on.
 #pragma once
+#include <gtest/gtest.h>
+
+#include <stdexcept>
 
 namespace printing::testing {
 
@@ -15,5 +18,19 @@ namespace printing::testing {
 // before the first thread and the first peer. Throws std::runtime_error when
 // the namespace cannot be made (the program does not run as root).
 void EnterOwnNetwork();
+
+// A test program's own network, entered before its first test (and so before
+// any thread of its tests, or peer):
+//   ::testing::AddGlobalTestEnvironment(new printing::testing::OwnNetworkFirst);
+class OwnNetworkFirst : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    try {
+      EnterOwnNetwork();
+    } catch (const std::runtime_error& e) {
+      FAIL() << e.what();
+    }
+  }
+};
 
 }  // namespace printing::testing

@@ -30,17 +30,8 @@ using namespace printing::testing;
 
 namespace {
 
-class OwnNetwork : public ::testing::Environment {
- public:
-  void SetUp() override {
-    try {
-      EnterOwnNetwork();
-    } catch (const std::exception& e) {
-      FAIL() << e.what();
-    }
-  }
-};
-::testing::Environment* const own_network = ::testing::AddGlobalTestEnvironment(new OwnNetwork);
+::testing::Environment* const own_network =
+    ::testing::AddGlobalTestEnvironment(new printing::testing::OwnNetworkFirst);
 
 class DeviceWindowTest : public ::testing::Test {
  protected:
