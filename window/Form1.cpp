@@ -20,6 +20,7 @@ void Form1::Form_Load() {
                   u"on your computer and is safe to use at any time.");
   controls_.ListNamed("List1").SetVisible(false);
   controls_.LabelNamed("Label1").SetVisible(false);
+  controls_.LabelNamed("lblReason").SetVisible(false);
 }
 
 void Form1::cmdLoadPrinters_Click() {
@@ -67,10 +68,12 @@ void Form1::chkShowTech_Click() {
   const bool shown = controls_.CheckNamed("chkShowTech").Value() == 1;
   controls_.ListNamed("List1").SetVisible(shown);
   controls_.LabelNamed("Label1").SetVisible(shown);
+  controls_.LabelNamed("lblReason").SetVisible(shown);
 }
 
 void Form1::cmdTest_Click() {
   controls_.LabelNamed("lblResult").SetCaption(u"");
+  controls_.LabelNamed("lblReason").SetCaption(u"");
   std::u16string code;
   std::u16string reason;
   try {
@@ -102,6 +105,8 @@ void Form1::ShowResult(const std::u16string& code, const std::u16string& reason)
   };
   Label& result = controls_.LabelNamed("lblResult");
   Label& explanation = controls_.LabelNamed("lblLongResult");
+  // The technical view shows the reason in words.
+  controls_.LabelNamed("lblReason").SetCaption(code.empty() ? u"" : reason);
   // The verdict's reason is set last: the verdict is announced then.
   if (code.empty()) {
     result.SetCaption(u"not checked");

@@ -29,6 +29,9 @@ struct ControlLayout {
   std::int64_t background = kDefaultColour;  // 0x00BBGGRR, or kDefaultColour
   bool enabled = true;
   bool wraps = false;  // a label whose text wraps within its box
+  // A wrapping label whose text, when longer than its box, ends in "…" on
+  // the box's last line, and is whole in its tooltip and accessible name.
+  bool elides = false;
   std::u16string_view tooltip = u"";
   // What a screen reader says of it, where its text does not say it (the
   // lists), and what it adds on request.
@@ -59,7 +62,7 @@ inline constexpr std::uint32_t kLightRed = 0x008080FF;
 inline constexpr std::uint32_t kLightGreen = 0x0080FF80;
 
 // Left column from top to bottom, then the right column.
-inline constexpr std::array<ControlLayout, 11> kControls{{
+inline constexpr std::array<ControlLayout, 12> kControls{{
     {.kind = Kind::Label, .name = "lblDescribe",
      .left = 270, .top = 120, .width = 4245, .height = 1035, .tab_index = 9,
      .points = 9.75, .background = kWhite, .wraps = true},
@@ -103,6 +106,10 @@ inline constexpr std::array<ControlLayout, 11> kControls{{
      .left = 6270, .top = 6570, .width = 2655, .height = 315, .tab_index = 2,
      .points = 12, .background = kWhite,
      .accessible_description = u"Attribute bits"},
+    {.kind = Kind::Label, .name = "lblReason",
+     .left = 4950, .top = 6930, .width = 3975, .height = 780, .tab_index = 11,
+     .points = 8.25, .wraps = true, .elides = true,
+     .accessible_description = u"Reason for the test result"},
 }};
 
 }  // namespace window

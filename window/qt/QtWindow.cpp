@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include "Contrast.h"
 #include "Events.h"
 #include "Layout.h"
+#include "TextFit.h"
 
 // The resources of this library (window.qrc), which a static library has to
 // register itself; outside any namespace, as Q_INIT_RESOURCE requires.
@@ -64,7 +66,21 @@ void SetBackground(QWidget* widget, std::uint32_t bgr) {
 class QtLabel : public window::Label {
  public:
   QtLabel(QLabel* w, const ControlLayout& layout) : w_(w), layout_(layout) {}
-  void SetCaption(const std::u16string& text) override { w_->setText(FromU16(text)); }
+  void SetCaption(const std::u16string& text) override {
+    if (!layout_.elides) return w_->setText(FromU16(text));
+    // As many lines as the box holds, in the label's font; a text cut short
+    // is whole in the tooltip. Screen readers read it whole, as one line.
+    const QFontMetrics metrics(w_->font());
+    const QRect box = w_->contentsRect();
+    const window::FittedText fitted =
+        window::FitText(text, box.width(), box.height() / metrics.lineSpacing(),
+                        [&](std::u16string_view piece) { return metrics.horizontalAdvance(FromU16(piece)); });
+    QStringList lines;
+    for (const std::u16string& line : fitted.lines) lines << FromU16(line);
+    w_->setText(lines.join(u'\n'));
+    w_->setToolTip(fitted.whole ? FromU16(layout_.tooltip) : FromU16(text));
+    w_->setAccessibleName(FromU16(text));
+  }
   void SetBackColor(std::uint32_t bgr) override { SetBackground(w_, bgr); }
   void SetVisible(bool visible) override { w_->setVisible(visible); }
   // (Qt 6.4 has no live regions: a change of caption is not announced.)

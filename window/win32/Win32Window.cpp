@@ -11,6 +11,7 @@
 #include "Events.h"
 #include "LiveRegions.h"
 #include "NamedAccessible.h"
+#include "TextFit.h"
 
 namespace {
 
@@ -115,7 +116,38 @@ class Win32Label : public window::Label {
   // `tooltip` shows its tip.
   Win32Label(HWND hwnd, const window::ControlLayout& layout, HWND tooltip)
       : hwnd_(hwnd), layout_(&layout), tooltip_(tooltip), description_(Wide(layout.accessible_description)) {}
-  void SetCaption(const std::u16string& text) override { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+  void SetCaption(const std::u16string& text) override {
+    caption_ = text;
+    if (layout_->elides)
+      Fit();
+    else
+      SetWindowTextW(hwnd_, Wide(text).c_str());
+  }
+  // A label that elides shows as many lines of its caption as its box holds
+  // in its font (again when the font changes); a caption cut short is whole
+  // in its tip. Screen readers read it whole, as one line.
+  void Fit() {
+    HDC dc = GetDC(hwnd_);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    RECT box{};
+    GetClientRect(hwnd_, &box);
+    const window::FittedText fitted = window::FitText(
+        caption_, box.right, box.bottom / std::max<LONG>(metrics.tmHeight, 1), [dc](std::u16string_view piece) {
+          SIZE size{};
+          const std::wstring wide = Wide(piece);
+          GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+          return static_cast<int>(size.cx);
+        });
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    std::wstring shown;
+    for (const std::u16string& line : fitted.lines) shown += (shown.empty() ? L"" : L"\r\n") + Wide(line);
+    SetWindowTextW(hwnd_, shown.c_str());
+    name_ = Wide(caption_);
+    SetTip(tooltip_, GetParent(hwnd_), hwnd_, fitted.whole ? layout_->tooltip : std::u16string_view(caption_));
+  }
   void SetBackColor(std::uint32_t bgr) override {
     colour_ = Colour(bgr);
     text_ = Colour(window::ReadableTextOn(bgr));
@@ -129,7 +161,9 @@ class Win32Label : public window::Label {
     NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
     if (layout_->announces) LiveRegions::Changed(hwnd_);
   }
-  // What a screen reader gives as its description.
+  // What a screen reader gives as its name, where its text does not say it
+  // as one line, and as its description.
+  const std::wstring& Name() const { return name_; }
   const std::wstring& Description() const { return description_; }
 
   // Colours the label's device context; null where the label keeps the
@@ -151,6 +185,8 @@ class Win32Label : public window::Label {
   HWND hwnd_;
   const window::ControlLayout* layout_;
   HWND tooltip_;
+  std::u16string caption_;
+  std::wstring name_;
   std::wstring description_;
   std::optional<COLORREF> colour_;
   COLORREF text_ = 0;
@@ -331,6 +367,8 @@ void Win32Window::Scale(unsigned dpi) {
     SendMessageW(p.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->second.get()), TRUE);
   }
   fonts_ = std::move(fonts);  // the fonts of the old size go
+  for (Placed& p : controls_)
+    if (auto* label = std::get_if<Win32Label>(&p.control); label != nullptr && p.layout->elides) label->Fit();
   if (tooltip_ != nullptr) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTipWidth, dpi));
 }
 
@@ -458,12 +496,14 @@ LRESULT Win32Window::HandleControl(const Placed& control, UINT message, WPARAM w
   switch (message) {
     case WM_GETOBJECT: {
       if (static_cast<LONG>(lparam) != OBJID_CLIENT) break;
-      // A label's description follows its reason.
+      // A label's description follows its reason; one that elides is named by its whole text.
       const auto* label = std::get_if<Win32Label>(&control.control);
       const std::wstring description =
           label != nullptr ? label->Description() : Wide(control.layout->accessible_description);
-      if (control.layout->accessible_name.empty() && description.empty()) break;
-      if (LRESULT named = NamedClientObject(hwnd, wparam, Wide(control.layout->accessible_name), description))
+      const std::wstring name =
+          label != nullptr && !label->Name().empty() ? label->Name() : Wide(control.layout->accessible_name);
+      if (name.empty() && description.empty()) break;
+      if (LRESULT named = NamedClientObject(hwnd, wparam, name, description))
         return named;
       break;
     }

@@ -35,6 +35,7 @@ TEST_F(FormTest, AtStartTheDescriptionShowsAndTheTechnicalViewIsHidden) {
             u"This does not alter anything on your computer and is safe to use at any time.");
   EXPECT_FALSE(List("List1").visible);
   EXPECT_FALSE(Label("Label1").visible);
+  EXPECT_FALSE(Label("lblReason").visible);
   EXPECT_FALSE(TestEnabled());
   EXPECT_TRUE(List("lstPrinters").entries.empty());
   EXPECT_TRUE(w.form.SelectedPrinter().empty());
@@ -134,11 +135,14 @@ TEST_F(FormTest, TheCheckBoxShowsAndHidesTheTechnicalView) {
   w.ClickShowTech();
   EXPECT_TRUE(List("List1").visible);
   EXPECT_TRUE(Label("Label1").visible);
+  EXPECT_TRUE(Label("lblReason").visible);
   EXPECT_TRUE(List("List1").entries.empty());
   EXPECT_TRUE(Label("Label1").caption.empty());
+  EXPECT_TRUE(Label("lblReason").caption.empty());
   w.ClickShowTech();
   EXPECT_FALSE(List("List1").visible);
   EXPECT_FALSE(Label("Label1").visible);
+  EXPECT_FALSE(Label("lblReason").visible);
 }
 
 TEST_F(FormTest, EachResultCodeShowsItsRowAndADoubleClickResetsIt) {
@@ -211,17 +215,21 @@ TEST_F(FormTest, AFailingTestShowsAProblemAndWhyReportsItAndTheWindowGoesOn) {
   EXPECT_EQ(Label("lblResult").caption, u"Printer Not available");
   EXPECT_EQ(Label("lblLongResult").caption, u"Printer found but problem trying to access driver");
   EXPECT_EQ(printers.OpenHandleCount(), 0u);
-  // Both labels give why, until another choice; after a test that works, the probe's reason.
+  // Both labels give why, and the technical view says it, until another
+  // choice; after a test that works, the probe's reason.
+  const auto reasons = [this] {
+    return Label("lblResult").reason + u"|" + Label("lblLongResult").reason + u"|" + Label("lblReason").caption;
+  };
   const std::u16string why = u"The printer could not be read: spooler went away.";
-  EXPECT_EQ(Label("lblResult").reason + u"|" + Label("lblLongResult").reason, why + u"|" + why);
+  EXPECT_EQ(reasons(), why + u"|" + why + u"|" + why);
   ASSERT_TRUE(w.Choose(u"Office"));
-  EXPECT_EQ(Label("lblResult").reason + Label("lblLongResult").reason, u"");
+  EXPECT_EQ(reasons(), u"||");
 
   printers.Fault = nullptr;
   w.Test();
   EXPECT_EQ(Label("lblResult").caption, u"Printer Ready");
   const std::u16string& probed = w.form.Probe().Reason();
-  EXPECT_EQ(Label("lblResult").reason + u"|" + Label("lblLongResult").reason, probed + u"|" + probed);
+  EXPECT_EQ(reasons(), probed + u"|" + probed + u"|" + probed);
 }
 
 }  // namespace

@@ -132,6 +132,7 @@ TEST_F(WindowTest, ControlsStandWhereAndAsTheyAreLaidOut) {
     if (auto* label = qobject_cast<QLabel*>(w)) {
       EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << c.name;
       EXPECT_EQ(label->textFormat(), Qt::PlainText) << c.name;
+      EXPECT_EQ(label->wordWrap(), c.wraps) << c.name;
     }
     placed << w->geometry();
   }
@@ -231,6 +232,7 @@ TEST_F(WindowTest, TheCheckBoxShowsAndHidesTheTechnicalView) {
   QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
   EXPECT_TRUE(List("List1")->isVisible());
   EXPECT_TRUE(Label("Label1")->isVisible());
+  EXPECT_TRUE(Label("lblReason")->isVisible());
   EXPECT_EQ(List("List1")->count(), 0);
   EXPECT_TRUE(Text("Label1").isEmpty());
   EXPECT_EQ(Pixel("Label1"), kWhite);
@@ -238,6 +240,7 @@ TEST_F(WindowTest, TheCheckBoxShowsAndHidesTheTechnicalView) {
   QTest::keyClick(check, Qt::Key_Space);
   EXPECT_FALSE(List("List1")->isVisible());
   EXPECT_FALSE(Label("Label1")->isVisible());
+  EXPECT_FALSE(Label("lblReason")->isVisible());
 }
 
 TEST_F(WindowTest, ADoubleClickOnAnEntryChoosesItAndVerdictsAreDrawnInTheirColours) {
@@ -339,6 +342,7 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
       {"chkShowTech", QAccessible::CheckBox, "Show technical info", ""},
       {"List1", QAccessible::List, "Technical information", ""},
       {"Label1", QAccessible::StaticText, "0101001000100", "Attribute bits"},
+      {"lblReason", QAccessible::StaticText, Reasoned(""), "Reason for the test result"},
   };
   ASSERT_EQ(form->childCount(), static_cast<int>(std::size(controls)));
   for (int i = 0; i < form->childCount(); ++i) {
@@ -378,6 +382,32 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
       EXPECT_EQ(description.toStdString(), (reason.isEmpty() ? own : reason).toStdString()) << name;
     }
   }
+}
+
+TEST_F(WindowTest, TheTechnicalViewGivesTheReasonInItsBoxOrCutShortWithAnEllipsisAndWholeInItsTip) {
+  printers.Add(u"Office");
+  LoadPrinters();
+  Choose("Office");
+  QTest::mouseClick(Control<QCheckBox>("chkShowTech"), Qt::LeftButton, {}, QPoint(5, 5));
+  QLabel* label = Label("lblReason");
+  const QFontMetrics metrics(label->font());
+  for (const QString& failure : {QString("spooler went away"), QString("the spooler went away, ").repeated(12) + "at last"}) {
+    printers.Fault = [&](const std::string& call) {
+      if (call == "GetPrinterA") throw std::runtime_error(failure.toStdString());
+    };
+    const windowtest::CapturedErrors reported;
+    Test();
+    const QString why = "The printer could not be read: " + failure + ".";
+    const QStringList lines = label->text().split('\n');
+    const bool cut = failure.size() > 100;
+    EXPECT_EQ(lines.join(' ').toStdString(), cut ? why.left(lines.join(' ').size() - 1).toStdString() + "\u2026" : why.toStdString());
+    EXPECT_LE(lines.size() * metrics.lineSpacing(), label->height());
+    for (const QString& line : lines) EXPECT_LE(metrics.horizontalAdvance(line), label->width()) << line.toStdString();
+    EXPECT_EQ(label->toolTip().toStdString(), cut ? why.toStdString() : "");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name).toStdString(), why.toStdString());
+  }
+  Choose("Office");
+  EXPECT_EQ(Text("lblReason"), "");
 }
 
 TEST_F(WindowTest, ThePointerShowsBusyWhileATestRunsAndIsRestoredAfterIt) {

@@ -209,14 +209,14 @@ class Win32WindowTest : public ::testing::Test {
   }
   // The control's tip, as its tooltip shows it; empty if it has none.
   std::wstring Tip(const char* name) {
-    wchar_t tip[256] = L"";
+    wchar_t tip[1024] = L"";
     TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.hwnd = w->Handle();
     tool.uId = reinterpret_cast<UINT_PTR>(Control(name));
     if (!SendMessageW(w->Tooltip(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) return L"";
     tool.lpszText = tip;
-    SendMessageW(w->Tooltip(), TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(w->Tooltip(), TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
     return tip;
   }
 
@@ -254,6 +254,7 @@ TEST_F(Win32WindowTest, ControlsStandWhereTheLayoutPutsThemAt96Dpi) {
     EXPECT_STREQ(window_class, kinds.at(c.kind).window_class) << name;
     const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
     EXPECT_EQ(style & kinds.at(c.kind).style, kinds.at(c.kind).style) << name;
+    if (c.kind == window::Kind::Label) EXPECT_EQ(style & SS_TYPEMASK, c.wraps ? SS_LEFT : SS_LEFTNOWORDWRAP) << name;
     RECT r;
     GetWindowRect(hwnd, &r);
     MapWindowPoints(nullptr, w->Handle(), reinterpret_cast<POINT*>(&r), 2);
@@ -510,6 +511,46 @@ TEST_F(Win32WindowTest, AVerdictIsAnnouncedWithItsReasonAsTipAndDescriptionUntil
     for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
     EXPECT_EQ(std::exchange(announced, {}), (decltype(announced){{Control("lblResult"), Text("lblResult")}}));
   }
+}
+
+TEST_F(Win32WindowTest, TheTechnicalViewGivesTheReasonInItsBoxOrCutShortWithAnEllipsisAndWholeInItsTip) {
+  memory.Add(u"Office");
+  Click("cmdLoadPrinters");
+  Choose(L"Office");
+  Click("chkShowTech");
+  EXPECT_TRUE(Visible("lblReason"));
+  std::string long_failure;
+  for (int i = 0; i < 12; ++i) long_failure += "the spooler went away, ";
+  for (const std::string& failure : {std::string("spooler went away"), long_failure + "at last"}) {
+    memory.Fault = [&](const std::string& call) {
+      if (call == "GetPrinterA") throw std::runtime_error(failure);
+    };
+    const windowtest::CapturedErrors reported;
+    Click("cmdTest");
+    const std::wstring why = L"The printer could not be read: " + std::wstring(failure.begin(), failure.end()) + L".";
+    const std::wstring shown = Text("lblReason");
+    // As drawn in its font, it takes no more than its box.
+    HWND label = Control("lblReason");
+    RECT box, needed{0, 0, 0, 0};
+    GetClientRect(label, &box);
+    needed.right = box.right;
+    HDC dc = GetDC(label);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    DrawTextW(dc, shown.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    EXPECT_LE(needed.bottom, box.bottom);
+    std::wstring flat = shown;
+    for (std::size_t at; (at = flat.find(L"\r\n")) != std::wstring::npos;) flat.replace(at, 2, L" ");
+    const bool cut = failure.size() > 100;
+    EXPECT_EQ(flat, cut ? why.substr(0, flat.size() - 1) + L"\u2026" : why);
+    EXPECT_EQ(Tip("lblReason"), cut ? why : L"");
+    EXPECT_EQ(AccessibleText("lblReason"), why);
+  }
+  Choose(L"Office");
+  EXPECT_EQ(Text("lblReason"), L"");
+  Click("chkShowTech");
+  EXPECT_FALSE(Visible("lblReason"));
 }
 
 // Against the spooler.
