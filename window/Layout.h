@@ -12,8 +12,13 @@ enum class Kind { Label, CommandButton, ListBox, CheckBox };
 
 // The event of Form1 that a control raises: a command button or a check box
 // on a click (with the mouse or the keyboard), a list box on a double-click
-// anywhere inside it, and on Enter while it has the focus.
-enum class Event { None, LoadPrintersClick, PrintersDblClick, TestClick, ShowTechClick };
+// anywhere inside it, and on Enter while it has the focus. CopyClick is
+// raised by Ctrl+C anywhere in the window and by "Copy" in the context menu
+// of a label that has one.
+enum class Event { None, LoadPrintersClick, PrintersDblClick, TestClick, ShowTechClick, CopyClick };
+
+// The one item of a label's context menu (ControlLayout::copy_menu).
+inline constexpr std::u16string_view kCopyItem = u"Copy";
 
 // A background of the control kind's ordinary colour.
 constexpr std::int64_t kDefaultColour = -1;
@@ -41,6 +46,7 @@ struct ControlLayout {
   // going there, once the caption and its reason are set (a polite live
   // region where the toolkit has them).
   bool announces = false;
+  bool copy_menu = false;  // a context menu with kCopyItem, which raises Event::CopyClick
   Event raises = Event::None;  // what a user's click or double-click on it does
 };
 
@@ -90,11 +96,11 @@ inline constexpr std::array<ControlLayout, 12> kControls{{
     {.kind = Kind::Label, .name = "lblLongResult",
      .left = 270, .top = 6780, .width = 4185, .height = 315, .tab_index = 8,
      .points = 9, .background = kLightCyan,
-     .accessible_description = u"Explanation of the test result"},
+     .accessible_description = u"Explanation of the test result", .copy_menu = true},
     {.kind = Kind::Label, .name = "lblResult",
      .left = 300, .top = 7200, .width = 4185, .height = 315, .tab_index = 7,
      .points = 12, .background = kWhite,
-     .accessible_description = u"Test result", .announces = true},
+     .accessible_description = u"Test result", .announces = true, .copy_menu = true},
     {.kind = Kind::CheckBox, .name = "chkShowTech", .text = u"Show technical info",
      .left = 5460, .top = 210, .width = 3405, .height = 255, .tab_index = 10,
      .raises = Event::ShowTechClick},

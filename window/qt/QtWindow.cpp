@@ -1,7 +1,9 @@
 #include "QtWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QIcon>
@@ -124,6 +126,11 @@ class QtList : public window::ListBox {
   QListWidget* w_;
 };
 
+class QtClipboard : public window::Clipboard {
+ public:
+  void SetText(const std::u16string& text) override { QGuiApplication::clipboard()->setText(FromU16(text)); }
+};
+
 class QtCheck : public window::CheckBox {
  public:
   explicit QtCheck(QCheckBox* w) : w_(w) {}
@@ -175,6 +182,15 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
   setWindowIcon(ProgramIcon());
   setFixedSize(Pixels(window::kForm.client_width), Pixels(window::kForm.client_height));
 
+  clipboard_ = std::make_unique<QtClipboard>();
+  // Ctrl+C anywhere in the window, and "Copy" in the context menu of the
+  // labels that have one.
+  auto* copy = new QAction(FromU16(window::kCopyItem), this);
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setShortcutContext(Qt::WindowShortcut);
+  connect(copy, &QAction::triggered, this, [this] { Raise(Event::CopyClick); });
+  addAction(copy);
+
   std::vector<std::pair<int, QWidget*>> focusable;
   for (const ControlLayout& c : window::kControls) {
     const QString text = FromU16(c.text);
@@ -186,6 +202,10 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(c.wraps);
         label->setFocusPolicy(Qt::NoFocus);
+        if (c.copy_menu) {
+          label->setContextMenuPolicy(Qt::ActionsContextMenu);
+          label->addAction(copy);
+        }
         labels_.emplace(c.name, std::make_unique<QtLabel>(label, c));
         w = label;
         break;
@@ -276,3 +296,4 @@ window::Label& QtWindow::LabelNamed(std::string_view name) { return Named(labels
 window::CommandButton& QtWindow::ButtonNamed(std::string_view name) { return Named(buttons_, name); }
 window::ListBox& QtWindow::ListNamed(std::string_view name) { return Named(lists_, name); }
 window::CheckBox& QtWindow::CheckNamed(std::string_view name) { return Named(checks_, name); }
+window::Clipboard& QtWindow::SystemClipboard() { return *clipboard_; }

@@ -2,6 +2,7 @@
 // command, the verdicts and the technical view, as a user meets them.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <stdexcept>
 
 #include "CapturedErrors.h"
@@ -230,6 +231,54 @@ TEST_F(FormTest, AFailingTestShowsAProblemAndWhyReportsItAndTheWindowGoesOn) {
   EXPECT_EQ(Label("lblResult").caption, u"Printer Ready");
   const std::u16string& probed = w.form.Probe().Reason();
   EXPECT_EQ(reasons(), probed + u"|" + probed + u"|" + probed);
+}
+
+// The local time as the report writes it; such times sort as they follow.
+std::u16string Now() {
+  const std::time_t now = std::time(nullptr);
+  char text[32];
+  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+  return std::u16string(text, text + length);
+}
+
+TEST_F(FormTest, CopyReportsThePrinterItsVerdictWhyAndWhenAndTheTechnicalViewWhenShown) {
+  printing::Record offline;
+  offline.Attributes = 0x400;
+  printers.Add(u"Ready");
+  printers.Add(u"Offline", offline);
+  printers.Add(u"Gone");
+  w.LoadPrinters();
+  printers.Installed.pop_back();  // removed after the list was loaded
+  EXPECT_EQ(w.Copy(), u"Printer: none selected\nResult: not checked\n");
+  struct Case {
+    std::u16string name, verdict;
+    bool technical;  // shown: for Gone it still shows Offline's record, which is not Gone's
+  };
+  const Case cases[] = {
+      {u"Ready", u"Printer Ready\nExplanation: Printer driver found and accessed OK\n", false},
+      {u"Offline", u"Printer Not Ready (at this time)\nExplanation: Printer driver found and accessed OK\n", true},
+      {u"Gone", u"Printer Not available\nExplanation: Cannot find printer driver in Windows\n", true},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(w.Choose(c.name));
+    if (w.controls.Check("chkShowTech").ticked != c.technical) w.ClickShowTech();
+    EXPECT_EQ(w.Copy(), u"Printer: " + c.name + u"\nResult: not checked\n");
+    const std::u16string before = Now();
+    w.Test();
+    const std::u16string after = Now(), copied = w.Copy();
+    const std::u16string head =
+        u"Printer: " + c.name + u"\nResult: " + c.verdict + u"Reason: " + w.form.Probe().Reason() + u"\nTested: ";
+    const std::u16string when = copied.substr(head.size(), before.size());
+    EXPECT_EQ(copied.substr(0, head.size()), head);
+    EXPECT_TRUE(before <= when && when <= after) << std::string(when.begin(), when.end());
+    // The technical view's lines and digits, when they are this test's.
+    std::u16string view = u"\nTechnical information:\n";
+    for (const std::u16string& line : List("List1").entries) view += u"  " + line + u"\n";
+    view += u"  Attribute bits: " + Label("Label1").caption + u"\n";
+    if (c.name == u"Gone") view = u"\nTechnical information:\n  none: this test read no record of the printer\n";
+    EXPECT_EQ(copied.substr(head.size() + when.size()), c.technical ? view : u"\n");
+  }
+  EXPECT_EQ(List("List1").entries.size(), 21u);
 }
 
 }  // namespace

@@ -3,10 +3,14 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <map>
@@ -408,6 +412,40 @@ TEST_F(WindowTest, TheTechnicalViewGivesTheReasonInItsBoxOrCutShortWithAnEllipsi
   }
   Choose("Office");
   EXPECT_EQ(Text("lblReason"), "");
+}
+
+TEST_F(WindowTest, CtrlCAnywhereAndCopyOnTheVerdictPutTheReportOnTheClipboard) {
+  TestOffice(0);
+  QTest::mouseClick(Control<QCheckBox>("chkShowTech"), Qt::LeftButton, {}, QPoint(5, 5));
+  QApplication::setActiveWindow(window.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  const auto copied = [clipboard](const char* where) {
+    const QString text = clipboard->text();
+    EXPECT_TRUE(text.startsWith("Printer: Office\nResult: Printer Ready\n")) << where << ": " << text.toStdString();
+    EXPECT_EQ(text.count("\n  Buffer No. "), 21) << where;
+  };
+  for (const char* focus : {"lstPrinters", "cmdLoadPrinters", "cmdTest", "chkShowTech", "List1"}) {
+    clipboard->clear();
+    Control<QWidget>(focus)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+    copied(focus);
+  }
+  for (const char* name : {"lblResult", "lblLongResult"}) {
+    clipboard->clear();
+    QStringList items;  // of the context menu, whose first is chosen
+    QTimer::singleShot(0, [&items] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (menu == nullptr) return;
+      for (const QAction* item : menu->actions()) items << item->text();
+      QTest::keyClick(menu, Qt::Key_Down);
+      QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QContextMenuEvent right_click(QContextMenuEvent::Mouse, {5, 5}, Label(name)->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(Label(name), &right_click);
+    EXPECT_EQ(items, QStringList{"Copy"}) << name;
+    copied(name);
+  }
 }
 
 TEST_F(WindowTest, ThePointerShowsBusyWhileATestRunsAndIsRestoredAfterIt) {
