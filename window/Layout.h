@@ -43,8 +43,8 @@ struct ControlLayout {
   std::u16string_view accessible_name = u"";
   std::u16string_view accessible_description = u"";
   // A label whose new caption a screen reader reads out without the focus
-  // going there, once the caption and its reason are set (a polite live
-  // region where the toolkit has them).
+  // going there, once the caption and its reason are set (on Windows a
+  // polite live region; on Linux a notification of the caption and why).
   bool announces = false;
   bool copy_menu = false;  // a context menu with kCopyItem, which raises Event::CopyClick
   Event raises = Event::None;  // what a user's click or double-click on it does

@@ -22,6 +22,7 @@
 #include "Contrast.h"
 #include "Events.h"
 #include "Layout.h"
+#include "Notification.h"
 #include "TextFit.h"
 
 // The resources of this library (window.qrc), which a static library has to
@@ -67,7 +68,9 @@ void SetBackground(QWidget* widget, std::uint32_t bgr) {
 
 class QtLabel : public window::Label {
  public:
-  QtLabel(QLabel* w, const ControlLayout& layout) : w_(w), layout_(layout) {}
+  // `notification` (for a label that announces its changes) speaks its verdicts.
+  QtLabel(QLabel* w, const ControlLayout& layout, Notification* notification)
+      : w_(w), layout_(layout), notification_(notification) {}
   void SetCaption(const std::u16string& text) override {
     if (!layout_.elides) return w_->setText(FromU16(text));
     // As many lines as the box holds, in the label's font; a text cut short
@@ -85,15 +88,21 @@ class QtLabel : public window::Label {
   }
   void SetBackColor(std::uint32_t bgr) override { SetBackground(w_, bgr); }
   void SetVisible(bool visible) override { w_->setVisible(visible); }
-  // (Qt 6.4 has no live regions: a change of caption is not announced.)
   void SetReason(const std::u16string& reason) override {
     w_->setToolTip(FromU16(reason.empty() ? layout_.tooltip : reason));
     w_->setAccessibleDescription(FromU16(reason.empty() ? layout_.accessible_description : reason));
+    // The caption and why are spoken; "not checked", which has no reason, is not.
+    if (notification_ == nullptr) return;
+    if (reason.empty())
+      notification_->Withdraw();
+    else
+      notification_->Announce(w_->text() + QStringLiteral(". ") + FromU16(reason));
   }
 
  private:
   QLabel* w_;
   const ControlLayout& layout_;
+  Notification* notification_;
 };
 
 class QtButton : public window::CommandButton {
@@ -183,6 +192,7 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
   setFixedSize(Pixels(window::kForm.client_width), Pixels(window::kForm.client_height));
 
   clipboard_ = std::make_unique<QtClipboard>();
+  auto* notification = new Notification(this);
   // Ctrl+C anywhere in the window, and "Copy" in the context menu of the
   // labels that have one.
   auto* copy = new QAction(FromU16(window::kCopyItem), this);
@@ -206,7 +216,7 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
           label->setContextMenuPolicy(Qt::ActionsContextMenu);
           label->addAction(copy);
         }
-        labels_.emplace(c.name, std::make_unique<QtLabel>(label, c));
+        labels_.emplace(c.name, std::make_unique<QtLabel>(label, c, c.announces ? notification : nullptr));
         w = label;
         break;
       }

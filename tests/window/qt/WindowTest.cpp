@@ -347,6 +347,8 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
       {"List1", QAccessible::List, "Technical information", ""},
       {"Label1", QAccessible::StaticText, "0101001000100", "Attribute bits"},
       {"lblReason", QAccessible::StaticText, Reasoned(""), "Reason for the test result"},
+      // Unseen: what Orca speaks of itself as it shows.
+      {"notification", QAccessible::Notification, "Printer Ready. " + Reasoned(""), ""},
   };
   ASSERT_EQ(form->childCount(), static_cast<int>(std::size(controls)));
   for (int i = 0; i < form->childCount(); ++i) {
@@ -361,6 +363,9 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
     EXPECT_EQ(control->text(QAccessible::Name).toStdString(), e.spoken.toStdString()) << e.name;
     EXPECT_EQ(control->text(QAccessible::Description).toStdString(), e.description.toStdString()) << e.name;
   }
+  QWidget* notification = Control<QWidget>("notification");
+  EXPECT_TRUE(notification->isVisible() && notification->geometry().isEmpty());
+  EXPECT_EQ(notification->focusPolicy(), Qt::NoFocus);
   // The entries of the printer list are read by their names.
   QAccessibleInterface* list = QAccessible::queryAccessibleInterface(List("lstPrinters"));
   ASSERT_GT(list->childCount(), 0);
@@ -385,6 +390,7 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
       const QString description = QAccessible::queryAccessibleInterface(Label(name))->text(QAccessible::Description);
       EXPECT_EQ(description.toStdString(), (reason.isEmpty() ? own : reason).toStdString()) << name;
     }
+    EXPECT_EQ(notification->isVisible(), !reason.isEmpty());
   }
 }
 

@@ -6,7 +6,7 @@
 #   x-clipboard.sh TEST-PROGRAM
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
-export KAVRO_SUPERVISE=$root/scripts/supervise
+export KAVRO_SUPERVISE=$root/scripts/supervise KAVRO_OWNER=$$
 . "$root/scripts/setup.sh"
 private_folder kavro-x-clipboard
 dir=$folder
