@@ -97,10 +97,7 @@ class MemoryWindow {
   void Test();
   void ClickShowTech();
   // Ctrl+C; what it copied.
-  const std::u16string& Copy() {
-    form.mnuCopy_Click();
-    return controls.clipboard.text;
-  }
+  const std::u16string& Copy() { return form.mnuCopy_Click(), controls.clipboard.text; }
 
   MemoryControls controls;
   Form1 form;
