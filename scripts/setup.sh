@@ -2,11 +2,13 @@
 # testing need on Debian, skipping what is there already.
 PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libgl1-mesa-dev libcups2-dev
   libavahi-client-dev cups cups-browsed fonts-liberation xvfb xauth dpkg-dev desktop-file-utils appstream
-  cups-ipp-utils avahi-daemon dbus iproute2 valgrind python3 util-linux xclip orca at-spi2-core python3-pyatspi
-  libglib2.0-bin"
+  cups-ipp-utils avahi-daemon dbus iproute2 valgrind python3 util-linux"
 
 # For the Windows build and its tests under wine (64-bit only).
 WINDOWS_PACKAGES="mingw-w64 wine wine64 librsvg2-bin icoutils wixl"
+
+# The screen reader of the window's tests (scripts/screen-reader.sh), and gdbus to ask at-spi whether it listens.
+PACKAGES="$PACKAGES orca at-spi2-core libglib2.0-bin"
 
 # install_packages [MORE-PACKAGES...]
 install_packages() {
