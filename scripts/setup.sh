@@ -7,6 +7,9 @@ PACKAGES="cmake g++ make pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libgl1
 # For the Windows build and its tests under wine (64-bit only).
 WINDOWS_PACKAGES="mingw-w64 wine wine64 librsvg2-bin icoutils wixl"
 
+# The screen reader of the window's tests (scripts/screen-reader.sh), and gdbus to ask at-spi whether it listens.
+PACKAGES="$PACKAGES orca at-spi2-core libglib2.0-bin"
+
 # install_packages [MORE-PACKAGES...]
 install_packages() {
   missing=""
@@ -55,8 +58,9 @@ private_folder() {
 }
 
 # virtual_display FOLDER: starts Xvfb on a free display under
-# scripts/supervise, ending with this shell, and sets DISPLAY and
-# XAUTHORITY for it (its cookie in FOLDER/Xauthority).
+# scripts/supervise, ending with KAVRO_OWNER (else this shell), and sets
+# DISPLAY and XAUTHORITY for it (its cookie in FOLDER/Xauthority), and
+# `virtual_display_pid` to the supervisor's process id.
 virtual_display() {
   _x=$1
   : >"$_x/Xauthority"
@@ -65,9 +69,10 @@ virtual_display() {
   # display it chose.
   xauth -q -f "$_x/Xauthority.server" add :0 . "$_cookie" 2>/dev/null
   rm -f "$_x/display"
-  "${KAVRO_SUPERVISE:-scripts/supervise}" --owner $$ -- \
+  "${KAVRO_SUPERVISE:-scripts/supervise}" --owner "${KAVRO_OWNER:-$$}" -- \
     sh -c 'exec Xvfb -displayfd 3 -nolisten tcp -auth "$1/Xauthority.server" 3>"$1/display"' sh "$_x" \
     </dev/null >>"$_x/Xvfb.log" 2>&1 &
+  virtual_display_pid=$!
   started Xvfb $! "$_x/Xvfb.log" '[ -s "$_x/display" ]' || return 1
   DISPLAY=:$(cat "$_x/display")
   XAUTHORITY=$_x/Xauthority

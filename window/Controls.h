@@ -50,6 +50,15 @@ class CheckBox {
   virtual int Value() const = 0;
 };
 
+// The system's clipboard.
+class Clipboard {
+ public:
+  virtual ~Clipboard() = default;
+  // Puts `text` on the clipboard as plain text, in place of what it held.
+  // Its lines end in "\n"; the clipboard gets the system's own line ends.
+  virtual void SetText(const std::u16string& text) = 0;
+};
+
 // The window's controls by name. Asking for a name that the layout does not
 // give that kind of control throws std::out_of_range.
 class Controls {
@@ -59,6 +68,8 @@ class Controls {
   virtual CommandButton& ButtonNamed(std::string_view name) = 0;
   virtual ListBox& ListNamed(std::string_view name) = 0;
   virtual CheckBox& CheckNamed(std::string_view name) = 0;
+  // With them, the clipboard that the window copies to.
+  virtual Clipboard& SystemClipboard() = 0;
 };
 
 }  // namespace window

@@ -28,6 +28,8 @@ void Raise(Form1& form, Event event) {
       return Raise(form, &Form1::cmdTest_Click);
     case Event::ShowTechClick:
       return Raise(form, &Form1::chkShowTech_Click);
+    case Event::CopyClick:
+      return Raise(form, &Form1::mnuCopy_Click);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include <cstdint>
+#include <ctime>
 #include <exception>
 #include <string>
 
@@ -20,6 +21,7 @@ void Form1::Form_Load() {
                   u"on your computer and is safe to use at any time.");
   controls_.ListNamed("List1").SetVisible(false);
   controls_.LabelNamed("Label1").SetVisible(false);
+  controls_.LabelNamed("lblReason").SetVisible(false);
 }
 
 void Form1::cmdLoadPrinters_Click() {
@@ -67,10 +69,15 @@ void Form1::chkShowTech_Click() {
   const bool shown = controls_.CheckNamed("chkShowTech").Value() == 1;
   controls_.ListNamed("List1").SetVisible(shown);
   controls_.LabelNamed("Label1").SetVisible(shown);
+  controls_.LabelNamed("lblReason").SetVisible(shown);
 }
 
 void Form1::cmdTest_Click() {
   controls_.LabelNamed("lblResult").SetCaption(u"");
+  controls_.LabelNamed("lblReason").SetCaption(u"");
+  verdict_.reset();
+  read_lines_.clear();
+  read_bits_.clear();
   std::u16string code;
   std::u16string reason;
   try {
@@ -102,7 +109,10 @@ void Form1::ShowResult(const std::u16string& code, const std::u16string& reason)
   };
   Label& result = controls_.LabelNamed("lblResult");
   Label& explanation = controls_.LabelNamed("lblLongResult");
+  // The technical view shows the reason in words.
+  controls_.LabelNamed("lblReason").SetCaption(code.empty() ? u"" : reason);
   // The verdict's reason is set last: the verdict is announced then.
+  verdict_.reset();
   if (code.empty()) {
     result.SetCaption(u"not checked");
     result.SetBackColor(kLightYellow);
@@ -119,12 +129,46 @@ void Form1::ShowResult(const std::u16string& code, const std::u16string& reason)
     explanation.SetCaption(std::u16string(row.explanation));
     explanation.SetReason(reason);
     result.SetReason(reason);
+    verdict_ = Verdict{std::u16string(row.caption), std::u16string(row.explanation), reason, std::time(nullptr)};
     return;
   }
 }
 
-void Form1::List1Clear() { controls_.ListNamed("List1").Clear(); }
+void Form1::mnuCopy_Click() { controls_.SystemClipboard().SetText(Summary()); }
 
-void Form1::List1AddItem(const std::u16string& line) { controls_.ListNamed("List1").AddItem(line); }
+std::u16string Form1::Summary() {
+  std::u16string text = u"Printer: " + (selected_printer_.empty() ? u"none selected" : selected_printer_) + u"\n";
+  if (!verdict_) return text + u"Result: not checked\n";
+  text += u"Result: " + verdict_->caption + u"\nExplanation: " + verdict_->explanation + u"\n";
+  if (!verdict_->reason.empty()) text += u"Reason: " + verdict_->reason + u"\n";
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &verdict_->given);
+#else
+  localtime_r(&verdict_->given, &local);
+#endif
+  char when[32];
+  const std::size_t length = std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+  text += u"Tested: " + std::u16string(when, when + length) + u"\n";
+  if (controls_.CheckNamed("chkShowTech").Value() != 1) return text;
+  text += u"Technical information:\n";
+  if (read_lines_.empty() && read_bits_.empty()) text += u"  none: this test read no record of the printer\n";
+  for (const std::u16string& line : read_lines_) text += u"  " + line + u"\n";
+  if (!read_bits_.empty()) text += u"  Attribute bits: " + read_bits_ + u"\n";
+  return text;
+}
 
-void Form1::SetLabel1Caption(const std::u16string& caption) { controls_.LabelNamed("Label1").SetCaption(caption); }
+void Form1::List1Clear() {
+  controls_.ListNamed("List1").Clear();
+  read_lines_.clear();
+}
+
+void Form1::List1AddItem(const std::u16string& line) {
+  controls_.ListNamed("List1").AddItem(line);
+  read_lines_.push_back(line);
+}
+
+void Form1::SetLabel1Caption(const std::u16string& caption) {
+  controls_.LabelNamed("Label1").SetCaption(caption);
+  read_bits_ = caption;
+}

@@ -12,8 +12,13 @@ enum class Kind { Label, CommandButton, ListBox, CheckBox };
 
 // The event of Form1 that a control raises: a command button or a check box
 // on a click (with the mouse or the keyboard), a list box on a double-click
-// anywhere inside it, and on Enter while it has the focus.
-enum class Event { None, LoadPrintersClick, PrintersDblClick, TestClick, ShowTechClick };
+// anywhere inside it, and on Enter while it has the focus. CopyClick is
+// raised by Ctrl+C anywhere in the window and by "Copy" in the context menu
+// of a label that has one.
+enum class Event { None, LoadPrintersClick, PrintersDblClick, TestClick, ShowTechClick, CopyClick };
+
+// The one item of a label's context menu (ControlLayout::copy_menu).
+inline constexpr std::u16string_view kCopyItem = u"Copy";
 
 // A background of the control kind's ordinary colour.
 constexpr std::int64_t kDefaultColour = -1;
@@ -29,15 +34,19 @@ struct ControlLayout {
   std::int64_t background = kDefaultColour;  // 0x00BBGGRR, or kDefaultColour
   bool enabled = true;
   bool wraps = false;  // a label whose text wraps within its box
+  // A wrapping label whose text, when longer than its box, ends in "…" on
+  // the box's last line, and is whole in its tooltip and accessible name.
+  bool elides = false;
   std::u16string_view tooltip = u"";
   // What a screen reader says of it, where its text does not say it (the
   // lists), and what it adds on request.
   std::u16string_view accessible_name = u"";
   std::u16string_view accessible_description = u"";
   // A label whose new caption a screen reader reads out without the focus
-  // going there, once the caption and its reason are set (a polite live
-  // region where the toolkit has them).
+  // going there, once the caption and its reason are set (on Windows a
+  // polite live region; on Linux a notification of the caption and why).
   bool announces = false;
+  bool copy_menu = false;  // a context menu with kCopyItem, which raises Event::CopyClick
   Event raises = Event::None;  // what a user's click or double-click on it does
 };
 
@@ -59,7 +68,7 @@ inline constexpr std::uint32_t kLightRed = 0x008080FF;
 inline constexpr std::uint32_t kLightGreen = 0x0080FF80;
 
 // Left column from top to bottom, then the right column.
-inline constexpr std::array<ControlLayout, 11> kControls{{
+inline constexpr std::array<ControlLayout, 12> kControls{{
     {.kind = Kind::Label, .name = "lblDescribe",
      .left = 270, .top = 120, .width = 4245, .height = 1035, .tab_index = 9,
      .points = 9.75, .background = kWhite, .wraps = true},
@@ -87,11 +96,11 @@ inline constexpr std::array<ControlLayout, 11> kControls{{
     {.kind = Kind::Label, .name = "lblLongResult",
      .left = 270, .top = 6780, .width = 4185, .height = 315, .tab_index = 8,
      .points = 9, .background = kLightCyan,
-     .accessible_description = u"Explanation of the test result"},
+     .accessible_description = u"Explanation of the test result", .copy_menu = true},
     {.kind = Kind::Label, .name = "lblResult",
      .left = 300, .top = 7200, .width = 4185, .height = 315, .tab_index = 7,
      .points = 12, .background = kWhite,
-     .accessible_description = u"Test result", .announces = true},
+     .accessible_description = u"Test result", .announces = true, .copy_menu = true},
     {.kind = Kind::CheckBox, .name = "chkShowTech", .text = u"Show technical info",
      .left = 5460, .top = 210, .width = 3405, .height = 255, .tab_index = 10,
      .raises = Event::ShowTechClick},
@@ -103,6 +112,10 @@ inline constexpr std::array<ControlLayout, 11> kControls{{
      .left = 6270, .top = 6570, .width = 2655, .height = 315, .tab_index = 2,
      .points = 12, .background = kWhite,
      .accessible_description = u"Attribute bits"},
+    {.kind = Kind::Label, .name = "lblReason",
+     .left = 4950, .top = 6930, .width = 3975, .height = 780, .tab_index = 11,
+     .points = 8.25, .wraps = true, .elides = true,
+     .accessible_description = u"Reason for the test result"},
 }};
 
 }  // namespace window

@@ -1,8 +1,11 @@
 #include "QtWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +22,8 @@
 #include "Contrast.h"
 #include "Events.h"
 #include "Layout.h"
+#include "Notification.h"
+#include "TextFit.h"
 
 // The resources of this library (window.qrc), which a static library has to
 // register itself; outside any namespace, as Q_INIT_RESOURCE requires.
@@ -63,19 +68,41 @@ void SetBackground(QWidget* widget, std::uint32_t bgr) {
 
 class QtLabel : public window::Label {
  public:
-  QtLabel(QLabel* w, const ControlLayout& layout) : w_(w), layout_(layout) {}
-  void SetCaption(const std::u16string& text) override { w_->setText(FromU16(text)); }
+  // `notification` (for a label that announces its changes) speaks its verdicts.
+  QtLabel(QLabel* w, const ControlLayout& layout, Notification* notification)
+      : w_(w), layout_(layout), notification_(notification) {}
+  void SetCaption(const std::u16string& text) override {
+    if (!layout_.elides) return w_->setText(FromU16(text));
+    // As many lines as the box holds, in the label's font; a text cut short
+    // is whole in the tooltip. Screen readers read it whole, as one line.
+    const QFontMetrics metrics(w_->font());
+    const QRect box = w_->contentsRect();
+    const window::FittedText fitted =
+        window::FitText(text, box.width(), box.height() / metrics.lineSpacing(),
+                        [&](std::u16string_view piece) { return metrics.horizontalAdvance(FromU16(piece)); });
+    QStringList lines;
+    for (const std::u16string& line : fitted.lines) lines << FromU16(line);
+    w_->setText(lines.join(u'\n'));
+    w_->setToolTip(fitted.whole ? FromU16(layout_.tooltip) : FromU16(text));
+    w_->setAccessibleName(FromU16(text));
+  }
   void SetBackColor(std::uint32_t bgr) override { SetBackground(w_, bgr); }
   void SetVisible(bool visible) override { w_->setVisible(visible); }
-  // (Qt 6.4 has no live regions: a change of caption is not announced.)
   void SetReason(const std::u16string& reason) override {
     w_->setToolTip(FromU16(reason.empty() ? layout_.tooltip : reason));
     w_->setAccessibleDescription(FromU16(reason.empty() ? layout_.accessible_description : reason));
+    // The caption and why are spoken; "not checked", which has no reason, is not.
+    if (notification_ == nullptr) return;
+    if (reason.empty())
+      notification_->Withdraw();
+    else
+      notification_->Announce(w_->text() + QStringLiteral(". ") + FromU16(reason));
   }
 
  private:
   QLabel* w_;
   const ControlLayout& layout_;
+  Notification* notification_;
 };
 
 class QtButton : public window::CommandButton {
@@ -106,6 +133,11 @@ class QtList : public window::ListBox {
 
  private:
   QListWidget* w_;
+};
+
+class QtClipboard : public window::Clipboard {
+ public:
+  void SetText(const std::u16string& text) override { QGuiApplication::clipboard()->setText(FromU16(text)); }
 };
 
 class QtCheck : public window::CheckBox {
@@ -159,6 +191,16 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
   setWindowIcon(ProgramIcon());
   setFixedSize(Pixels(window::kForm.client_width), Pixels(window::kForm.client_height));
 
+  clipboard_ = std::make_unique<QtClipboard>();
+  auto* notification = new Notification(this);
+  // Ctrl+C anywhere in the window, and "Copy" in the context menu of the
+  // labels that have one.
+  auto* copy = new QAction(FromU16(window::kCopyItem), this);
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setShortcutContext(Qt::WindowShortcut);
+  connect(copy, &QAction::triggered, this, [this] { Raise(Event::CopyClick); });
+  addAction(copy);
+
   std::vector<std::pair<int, QWidget*>> focusable;
   for (const ControlLayout& c : window::kControls) {
     const QString text = FromU16(c.text);
@@ -170,7 +212,11 @@ QtWindow::QtWindow(printing::PrinterServices& services, QWidget* parent) : QWidg
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(c.wraps);
         label->setFocusPolicy(Qt::NoFocus);
-        labels_.emplace(c.name, std::make_unique<QtLabel>(label, c));
+        if (c.copy_menu) {
+          label->setContextMenuPolicy(Qt::ActionsContextMenu);
+          label->addAction(copy);
+        }
+        labels_.emplace(c.name, std::make_unique<QtLabel>(label, c, c.announces ? notification : nullptr));
         w = label;
         break;
       }
@@ -260,3 +306,4 @@ window::Label& QtWindow::LabelNamed(std::string_view name) { return Named(labels
 window::CommandButton& QtWindow::ButtonNamed(std::string_view name) { return Named(buttons_, name); }
 window::ListBox& QtWindow::ListNamed(std::string_view name) { return Named(lists_, name); }
 window::CheckBox& QtWindow::CheckNamed(std::string_view name) { return Named(checks_, name); }
+window::Clipboard& QtWindow::SystemClipboard() { return *clipboard_; }

@@ -37,6 +37,7 @@ class QtWindow : public QWidget, private window::Controls {
   window::CommandButton& ButtonNamed(std::string_view name) override;
   window::ListBox& ListNamed(std::string_view name) override;
   window::CheckBox& CheckNamed(std::string_view name) override;
+  window::Clipboard& SystemClipboard() override;
 
   std::map<std::string, std::unique_ptr<window::Label>, std::less<>> labels_;
   std::map<std::string, std::unique_ptr<window::CommandButton>, std::less<>> buttons_;
@@ -44,5 +45,6 @@ class QtWindow : public QWidget, private window::Controls {
   std::map<std::string, std::unique_ptr<window::CheckBox>, std::less<>> checks_;
   // The lists that raise an event on a double-click, and on Enter.
   std::vector<std::pair<QListWidget*, window::Event>> raising_lists_;
+  std::unique_ptr<window::Clipboard> clipboard_;
   std::unique_ptr<Form1> form_;
 };

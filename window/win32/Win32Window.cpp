@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <stdexcept>
 #include <variant>
@@ -11,12 +12,15 @@
 #include "Events.h"
 #include "LiveRegions.h"
 #include "NamedAccessible.h"
+#include "TextFit.h"
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"KavroTestPrinter";
 constexpr int kFirstControlId = 100;
 constexpr UINT_PTR kSubclassId = 1;
+// The command of Ctrl+C and of "Copy" in a label's context menu.
+constexpr WORD kCopyCommand = 1;
 // A fixed frame: the layout does not follow the window's size.
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
@@ -115,7 +119,38 @@ class Win32Label : public window::Label {
   // `tooltip` shows its tip.
   Win32Label(HWND hwnd, const window::ControlLayout& layout, HWND tooltip)
       : hwnd_(hwnd), layout_(&layout), tooltip_(tooltip), description_(Wide(layout.accessible_description)) {}
-  void SetCaption(const std::u16string& text) override { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+  void SetCaption(const std::u16string& text) override {
+    caption_ = text;
+    if (layout_->elides)
+      Fit();
+    else
+      SetWindowTextW(hwnd_, Wide(text).c_str());
+  }
+  // A label that elides shows as many lines of its caption as its box holds
+  // in its font (again when the font changes); a caption cut short is whole
+  // in its tip. Screen readers read it whole, as one line.
+  void Fit() {
+    HDC dc = GetDC(hwnd_);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    RECT box{};
+    GetClientRect(hwnd_, &box);
+    const window::FittedText fitted = window::FitText(
+        caption_, box.right, box.bottom / std::max<LONG>(metrics.tmHeight, 1), [dc](std::u16string_view piece) {
+          SIZE size{};
+          const std::wstring wide = Wide(piece);
+          GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+          return static_cast<int>(size.cx);
+        });
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    std::wstring shown;
+    for (const std::u16string& line : fitted.lines) shown += (shown.empty() ? L"" : L"\r\n") + Wide(line);
+    SetWindowTextW(hwnd_, shown.c_str());
+    name_ = Wide(caption_);
+    SetTip(tooltip_, GetParent(hwnd_), hwnd_, fitted.whole ? layout_->tooltip : std::u16string_view(caption_));
+  }
   void SetBackColor(std::uint32_t bgr) override {
     colour_ = Colour(bgr);
     text_ = Colour(window::ReadableTextOn(bgr));
@@ -129,7 +164,9 @@ class Win32Label : public window::Label {
     NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
     if (layout_->announces) LiveRegions::Changed(hwnd_);
   }
-  // What a screen reader gives as its description.
+  // What a screen reader gives as its name, where its text does not say it
+  // as one line, and as its description.
+  const std::wstring& Name() const { return name_; }
   const std::wstring& Description() const { return description_; }
 
   // Colours the label's device context; null where the label keeps the
@@ -151,6 +188,8 @@ class Win32Label : public window::Label {
   HWND hwnd_;
   const window::ControlLayout* layout_;
   HWND tooltip_;
+  std::u16string caption_;
+  std::wstring name_;
   std::wstring description_;
   std::optional<COLORREF> colour_;
   COLORREF text_ = 0;
@@ -203,6 +242,42 @@ class Win32Check : public window::CheckBox {
   HWND hwnd_;
 };
 
+class Win32Clipboard : public window::Clipboard {
+ public:
+  explicit Win32Clipboard(HWND owner) : owner_(owner) {}
+  void SetText(const std::u16string& text) override {
+    std::wstring copied;  // with Windows' line ends
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r')) copied += L'\r';
+      copied += static_cast<wchar_t>(text[i]);
+    }
+    // Another program may hold the clipboard for a moment.
+    bool open = false;
+    for (int tries = 0; tries < 10 && !(open = OpenClipboard(owner_) != FALSE); ++tries) Sleep(20);
+    if (!open) throw std::runtime_error("the clipboard is held by another program");
+    struct Closer {
+      ~Closer() { CloseClipboard(); }
+    } closer;
+    const std::size_t bytes = (copied.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    void* at = memory != nullptr ? GlobalLock(memory) : nullptr;
+    if (at == nullptr) {
+      if (memory != nullptr) GlobalFree(memory);
+      throw std::runtime_error("no memory for the clipboard's text");
+    }
+    std::memcpy(at, copied.c_str(), bytes);
+    GlobalUnlock(memory);
+    // The clipboard owns the memory once it takes it.
+    if (!EmptyClipboard() || SetClipboardData(CF_UNICODETEXT, memory) == nullptr) {
+      GlobalFree(memory);
+      throw std::runtime_error("the clipboard did not take the text");
+    }
+  }
+
+ private:
+  HWND owner_;
+};
+
 // Whether Tab can give the focus to `hwnd` as it stands: a tab stop, visible and enabled.
 bool TakesFocus(HWND hwnd) {
   const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
@@ -242,6 +317,9 @@ Win32Window::Win32Window(printing::PrinterServices& services, HINSTANCE instance
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
   if (window_ == nullptr) throw std::runtime_error("cannot create the window");
   CreateControls(instance);
+  clipboard_ = std::make_unique<Win32Clipboard>(window_);
+  ACCEL copy{FCONTROL | FVIRTKEY, 'C', kCopyCommand};
+  keys_ = CreateAcceleratorTableW(&copy, 1);
   Scale(WindowDpi(window_));
   const SIZE frame = FrameFor(Scaled(window::kForm.client_width, dpi_), Scaled(window::kForm.client_height, dpi_),
                               kStyle, 0, dpi_);
@@ -256,6 +334,7 @@ Win32Window::~Win32Window() {
     closing_by_owner_ = true;
     DestroyWindow(window_);  // the tooltip, which the window owns, with it
   }
+  if (keys_ != nullptr) DestroyAcceleratorTable(keys_);
   // The fonts and the labels' brushes go after the controls that used them.
 }
 
@@ -331,6 +410,8 @@ void Win32Window::Scale(unsigned dpi) {
     SendMessageW(p.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->second.get()), TRUE);
   }
   fonts_ = std::move(fonts);  // the fonts of the old size go
+  for (Placed& p : controls_)
+    if (auto* label = std::get_if<Win32Label>(&p.control); label != nullptr && p.layout->elides) label->Fit();
   if (tooltip_ != nullptr) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTipWidth, dpi));
 }
 
@@ -386,12 +467,35 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
 LRESULT Win32Window::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND: {
-      if (HIWORD(wparam) != BN_CLICKED || form_ == nullptr) break;
+      if (form_ == nullptr) break;
+      if (lparam == 0 && LOWORD(wparam) == kCopyCommand) {  // Ctrl+C
+        Raise(window::Event::CopyClick);
+        return 0;
+      }
+      if (HIWORD(wparam) != BN_CLICKED) break;
       const Placed* p = Find(reinterpret_cast<HWND>(lparam));
       if (p == nullptr || p->layout->raises == window::Event::None) break;
       // A disabled button takes no click, whatever sends one.
       if (!IsWindowEnabled(p->hwnd)) return 0;
       Raise(p->layout->raises);
+      return 0;
+    }
+    case WM_CONTEXTMENU: {
+      // A label's context menu, at the pointer (or below the label for the keyboard's menu key).
+      const Placed* p = Find(reinterpret_cast<HWND>(wparam));
+      if (p == nullptr || !p->layout->copy_menu || form_ == nullptr) break;
+      POINT at{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+      if (lparam == -1) {
+        RECT r;
+        GetWindowRect(p->hwnd, &r);
+        at = {r.left, r.bottom};
+      }
+      HMENU menu = CreatePopupMenu();
+      if (menu == nullptr) return 0;
+      AppendMenuW(menu, MF_STRING, kCopyCommand, (Wide(window::kCopyItem) + L"\tCtrl+C").c_str());
+      const UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+      DestroyMenu(menu);
+      if (chosen == kCopyCommand) Raise(window::Event::CopyClick);
       return 0;
     }
     case WM_CTLCOLORSTATIC: {
@@ -458,12 +562,14 @@ LRESULT Win32Window::HandleControl(const Placed& control, UINT message, WPARAM w
   switch (message) {
     case WM_GETOBJECT: {
       if (static_cast<LONG>(lparam) != OBJID_CLIENT) break;
-      // A label's description follows its reason.
+      // A label's description follows its reason; one that elides is named by its whole text.
       const auto* label = std::get_if<Win32Label>(&control.control);
       const std::wstring description =
           label != nullptr ? label->Description() : Wide(control.layout->accessible_description);
-      if (control.layout->accessible_name.empty() && description.empty()) break;
-      if (LRESULT named = NamedClientObject(hwnd, wparam, Wide(control.layout->accessible_name), description))
+      const std::wstring name =
+          label != nullptr && !label->Name().empty() ? label->Name() : Wide(control.layout->accessible_name);
+      if (name.empty() && description.empty()) break;
+      if (LRESULT named = NamedClientObject(hwnd, wparam, name, description))
         return named;
       break;
     }
@@ -502,12 +608,17 @@ LRESULT Win32Window::HandleControl(const Placed& control, UINT message, WPARAM w
   return DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
-int Win32Window::RunMessageLoop(HWND window) {
+bool Win32Window::HandleKeys(MSG& msg) const {
+  if (window_ == nullptr) return false;
+  return TranslateAcceleratorW(window_, keys_, &msg) != 0 || IsDialogMessageW(window_, &msg) != FALSE;
+}
+
+int Win32Window::RunMessageLoop() const {
   MSG msg;
   BOOL got;
   while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
     if (got == -1) return 1;
-    if (IsDialogMessageW(window, &msg)) continue;  // Tab, Shift+Tab and the arrows between controls
+    if (HandleKeys(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -528,3 +639,4 @@ window::Label& Win32Window::LabelNamed(std::string_view name) { return Named<Win
 window::CommandButton& Win32Window::ButtonNamed(std::string_view name) { return Named<Win32Button>(name, "button"); }
 window::ListBox& Win32Window::ListNamed(std::string_view name) { return Named<Win32List>(name, "list box"); }
 window::CheckBox& Win32Window::CheckNamed(std::string_view name) { return Named<Win32Check>(name, "check box"); }
+window::Clipboard& Win32Window::SystemClipboard() { return *clipboard_; }

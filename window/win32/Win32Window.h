@@ -35,9 +35,13 @@ class Win32Window : private window::Controls {
   // The tooltip control that shows the controls' tips.
   HWND Tooltip() const { return tooltip_; }
 
+  // Whether `msg`, a message of the thread, is a key of the window's that
+  // has been handled: Ctrl+C, then Tab, Shift+Tab and the arrows between the
+  // controls. Otherwise it is for TranslateMessage and DispatchMessage.
+  bool HandleKeys(MSG& msg) const;
   // Runs the program's message loop until the window is closed; returns the
   // program's exit code.
-  static int RunMessageLoop(HWND window);
+  int RunMessageLoop() const;
 
  private:
   // A control of the layout as created: its window and what Form1 works it through.
@@ -64,9 +68,12 @@ class Win32Window : private window::Controls {
   window::CommandButton& ButtonNamed(std::string_view name) override;
   window::ListBox& ListNamed(std::string_view name) override;
   window::CheckBox& CheckNamed(std::string_view name) override;
+  window::Clipboard& SystemClipboard() override;
 
   HWND window_ = nullptr;
   HWND tooltip_ = nullptr;
+  HACCEL keys_ = nullptr;  // Ctrl+C
+  std::unique_ptr<window::Clipboard> clipboard_;
   bool closing_by_owner_ = false;
   HWND focus_ = nullptr;  // the control to give the focus back to
   unsigned dpi_ = 96;

@@ -18,7 +18,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   try {
     Win32Window window(printers, instance);
     window.Show(show_command);
-    return Win32Window::RunMessageLoop(window.Handle());
+    return window.RunMessageLoop();
   } catch (const std::exception&) {
     return 1;  // the window could not be made; there is nothing to show
   }

@@ -2,6 +2,7 @@
 // command, the verdicts and the technical view, as a user meets them.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <stdexcept>
 
 #include "CapturedErrors.h"
@@ -35,6 +36,7 @@ TEST_F(FormTest, AtStartTheDescriptionShowsAndTheTechnicalViewIsHidden) {
             u"This does not alter anything on your computer and is safe to use at any time.");
   EXPECT_FALSE(List("List1").visible);
   EXPECT_FALSE(Label("Label1").visible);
+  EXPECT_FALSE(Label("lblReason").visible);
   EXPECT_FALSE(TestEnabled());
   EXPECT_TRUE(List("lstPrinters").entries.empty());
   EXPECT_TRUE(w.form.SelectedPrinter().empty());
@@ -134,11 +136,13 @@ TEST_F(FormTest, TheCheckBoxShowsAndHidesTheTechnicalView) {
   w.ClickShowTech();
   EXPECT_TRUE(List("List1").visible);
   EXPECT_TRUE(Label("Label1").visible);
+  EXPECT_TRUE(Label("lblReason").visible);
   EXPECT_TRUE(List("List1").entries.empty());
   EXPECT_TRUE(Label("Label1").caption.empty());
   w.ClickShowTech();
   EXPECT_FALSE(List("List1").visible);
   EXPECT_FALSE(Label("Label1").visible);
+  EXPECT_FALSE(Label("lblReason").visible);
 }
 
 TEST_F(FormTest, EachResultCodeShowsItsRowAndADoubleClickResetsIt) {
@@ -211,17 +215,62 @@ TEST_F(FormTest, AFailingTestShowsAProblemAndWhyReportsItAndTheWindowGoesOn) {
   EXPECT_EQ(Label("lblResult").caption, u"Printer Not available");
   EXPECT_EQ(Label("lblLongResult").caption, u"Printer found but problem trying to access driver");
   EXPECT_EQ(printers.OpenHandleCount(), 0u);
-  // Both labels give why, until another choice; after a test that works, the probe's reason.
+  // Both labels give why, and the technical view says it, until another
+  // choice; after a test that works, the probe's reason.
+  const auto reasons = [this] {
+    return Label("lblResult").reason + u"|" + Label("lblLongResult").reason + u"|" + Label("lblReason").caption;
+  };
   const std::u16string why = u"The printer could not be read: spooler went away.";
-  EXPECT_EQ(Label("lblResult").reason + u"|" + Label("lblLongResult").reason, why + u"|" + why);
+  EXPECT_EQ(reasons(), why + u"|" + why + u"|" + why);
   ASSERT_TRUE(w.Choose(u"Office"));
-  EXPECT_EQ(Label("lblResult").reason + Label("lblLongResult").reason, u"");
+  EXPECT_EQ(reasons(), u"||");
 
   printers.Fault = nullptr;
   w.Test();
   EXPECT_EQ(Label("lblResult").caption, u"Printer Ready");
   const std::u16string& probed = w.form.Probe().Reason();
-  EXPECT_EQ(Label("lblResult").reason + u"|" + Label("lblLongResult").reason, probed + u"|" + probed);
+  EXPECT_EQ(reasons(), probed + u"|" + probed + u"|" + probed);
+}
+
+TEST_F(FormTest, CopyReportsThePrinterItsVerdictWhyAndWhenAndTheTechnicalViewWhenShown) {
+  printing::Record offline;
+  offline.Attributes = 0x400;
+  for (const auto& [name, record] : {std::pair{u"Ready", printing::Record{}}, {u"Offline", offline}, {u"Gone", {}}})
+    printers.Add(name, record);
+  w.LoadPrinters();
+  printers.Installed.pop_back();  // removed after the list was loaded
+  EXPECT_EQ(w.Copy(), u"Printer: none selected\nResult: not checked\n");
+  const auto now = [] {  // as the report writes it: such times sort as they follow
+    char text[32];
+    const std::time_t t = std::time(nullptr);
+    return std::u16string(text, text + std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&t)));
+  };
+  // For Gone the technical view still shows Offline's record, which is not Gone's.
+  const struct {
+    std::u16string name, verdict;
+    bool technical;
+  } cases[] = {
+      {u"Ready", u"Printer Ready\nExplanation: Printer driver found and accessed OK\n", false},
+      {u"Offline", u"Printer Not Ready (at this time)\nExplanation: Printer driver found and accessed OK\n", true},
+      {u"Gone", u"Printer Not available\nExplanation: Cannot find printer driver in Windows\n", true}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(w.Choose(c.name));
+    if (w.controls.Check("chkShowTech").ticked != c.technical) w.ClickShowTech();
+    EXPECT_EQ(w.Copy(), u"Printer: " + c.name + u"\nResult: not checked\n");
+    const std::u16string before = now();
+    w.Test();
+    const std::u16string after = now(), copied = w.Copy(), why = w.form.Probe().Reason();
+    const std::u16string head = u"Printer: " + c.name + u"\nResult: " + c.verdict + u"Reason: " + why + u"\nTested: ",
+                         when = copied.substr(head.size(), before.size());
+    EXPECT_EQ(copied.substr(0, head.size()), head);
+    EXPECT_TRUE(before <= when && when <= after) << std::string(when.begin(), when.end());
+    std::u16string view = u"\nTechnical information:\n";
+    for (const std::u16string& line : List("List1").entries) view += u"  " + line + u"\n";
+    view += u"  Attribute bits: " + Label("Label1").caption + u"\n";
+    if (c.name == u"Gone") view = u"\nTechnical information:\n  none: this test read no record of the printer\n";
+    EXPECT_EQ(copied.substr(head.size() + when.size()), c.technical ? view : u"\n");
+  }
+  EXPECT_EQ(List("List1").entries.size(), 21u);
 }
 
 }  // namespace

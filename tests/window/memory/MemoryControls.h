@@ -52,6 +52,11 @@ struct MemoryCheck : window::CheckBox {
   int Value() const override { return ticked ? 1 : 0; }
 };
 
+struct MemoryClipboard : window::Clipboard {
+  std::u16string text;
+  void SetText(const std::u16string& t) override { text = t; }
+};
+
 class MemoryControls : public window::Controls {
  public:
   MemoryControls();
@@ -59,11 +64,13 @@ class MemoryControls : public window::Controls {
   window::CommandButton& ButtonNamed(std::string_view name) override { return Find(buttons_, name); }
   window::ListBox& ListNamed(std::string_view name) override { return Find(lists_, name); }
   window::CheckBox& CheckNamed(std::string_view name) override { return Find(checks_, name); }
+  window::Clipboard& SystemClipboard() override { return clipboard; }
 
   MemoryLabel& Label(std::string_view name) { return Find(labels_, name); }
   MemoryButton& Button(std::string_view name) { return Find(buttons_, name); }
   MemoryList& List(std::string_view name) { return Find(lists_, name); }
   MemoryCheck& Check(std::string_view name) { return Find(checks_, name); }
+  MemoryClipboard clipboard;
 
  private:
   template <class T>
@@ -89,6 +96,8 @@ class MemoryWindow {
   // A click on cmdTest, which a disabled button ignores.
   void Test();
   void ClickShowTech();
+  // Ctrl+C; what it copied.
+  const std::u16string& Copy() { return form.mnuCopy_Click(), controls.clipboard.text; }
 
   MemoryControls controls;
   Form1 form;

@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -132,6 +133,7 @@ TEST_F(WindowTest, ControlsStandWhereAndAsTheyAreLaidOut) {
     if (auto* label = qobject_cast<QLabel*>(w)) {
       EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << c.name;
       EXPECT_EQ(label->textFormat(), Qt::PlainText) << c.name;
+      EXPECT_EQ(label->wordWrap(), c.wraps) << c.name;
     }
     placed << w->geometry();
   }
@@ -231,6 +233,7 @@ TEST_F(WindowTest, TheCheckBoxShowsAndHidesTheTechnicalView) {
   QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
   EXPECT_TRUE(List("List1")->isVisible());
   EXPECT_TRUE(Label("Label1")->isVisible());
+  EXPECT_TRUE(Label("lblReason")->isVisible());
   EXPECT_EQ(List("List1")->count(), 0);
   EXPECT_TRUE(Text("Label1").isEmpty());
   EXPECT_EQ(Pixel("Label1"), kWhite);
@@ -238,6 +241,7 @@ TEST_F(WindowTest, TheCheckBoxShowsAndHidesTheTechnicalView) {
   QTest::keyClick(check, Qt::Key_Space);
   EXPECT_FALSE(List("List1")->isVisible());
   EXPECT_FALSE(Label("Label1")->isVisible());
+  EXPECT_FALSE(Label("lblReason")->isVisible());
 }
 
 TEST_F(WindowTest, ADoubleClickOnAnEntryChoosesItAndVerdictsAreDrawnInTheirColours) {
@@ -339,6 +343,9 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
       {"chkShowTech", QAccessible::CheckBox, "Show technical info", ""},
       {"List1", QAccessible::List, "Technical information", ""},
       {"Label1", QAccessible::StaticText, "0101001000100", "Attribute bits"},
+      {"lblReason", QAccessible::StaticText, Reasoned(""), "Reason for the test result"},
+      // Unseen: what Orca speaks of itself as it shows.
+      {"notification", QAccessible::Notification, "Printer Ready. " + Reasoned(""), ""},
   };
   ASSERT_EQ(form->childCount(), static_cast<int>(std::size(controls)));
   for (int i = 0; i < form->childCount(); ++i) {
@@ -353,6 +360,11 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
     EXPECT_EQ(control->text(QAccessible::Name).toStdString(), e.spoken.toStdString()) << e.name;
     EXPECT_EQ(control->text(QAccessible::Description).toStdString(), e.description.toStdString()) << e.name;
   }
+  EXPECT_EQ(Text("lblReason").replace('\n', ' '), Reasoned(""));  // whole, with no tip
+  EXPECT_EQ(Label("lblReason")->toolTip(), "");
+  QWidget* notification = Control<QWidget>("notification");
+  EXPECT_TRUE(notification->isVisible() && notification->geometry().isEmpty());
+  EXPECT_EQ(notification->focusPolicy(), Qt::NoFocus);
   // The entries of the printer list are read by their names.
   QAccessibleInterface* list = QAccessible::queryAccessibleInterface(List("lstPrinters"));
   ASSERT_GT(list->childCount(), 0);
@@ -364,11 +376,15 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
   EXPECT_EQ(QAccessible::queryAccessibleInterface(Label("lblResult"))->text(QAccessible::Name).toStdString(),
             "Printer Not Ready (at this time)");
 
-  // A failure's reason is the tooltip and description of the verdict's labels, until another choice.
-  printers.Fault = [](const std::string& call) {
-    if (call == "GetPrinterA") throw std::runtime_error("spooler went away");
+  // A failure's reason is the tooltip and description of the verdict's labels, until another choice;
+  // the technical view's label says it as far as its box holds, and whole in its tip.
+  const QString failure = QString("the spooler went away, ").repeated(12);
+  printers.Fault = [&](const std::string& call) {
+    if (call == "GetPrinterA") throw std::runtime_error(failure.toStdString());
   };
-  for (const QString reason : {"The printer could not be read: spooler went away.", ""}) {
+  QLabel* why = Label("lblReason");
+  const QFontMetrics metrics(why->font());
+  for (const QString& reason : {"The printer could not be read: " + failure + ".", QString()}) {
     const windowtest::CapturedErrors reported;
     reason.isEmpty() ? Choose("Office") : Test();
     for (const auto& [name, own] : {std::pair{"lblResult", "Test result"},
@@ -377,6 +393,38 @@ TEST_F(WindowTest, AScreenReaderNamesEveryControlAndReadsTheVerdict) {
       const QString description = QAccessible::queryAccessibleInterface(Label(name))->text(QAccessible::Description);
       EXPECT_EQ(description.toStdString(), (reason.isEmpty() ? own : reason).toStdString()) << name;
     }
+    EXPECT_EQ(notification->isVisible(), !reason.isEmpty());
+    const QString shown = why->text().replace('\n', ' ');
+    EXPECT_EQ(shown, reason.isEmpty() ? "" : reason.left(shown.size() - 1) + QChar(0x2026));
+    EXPECT_EQ(why->toolTip(), reason);
+    EXPECT_LE(why->text().count('\n') + 1, why->height() / metrics.lineSpacing());
+    for (const QString& line : why->text().split('\n')) EXPECT_LE(metrics.horizontalAdvance(line), why->width());
+  }
+}
+
+TEST_F(WindowTest, CtrlCAnywhereAndCopyOnTheVerdictPutTheReportOnTheClipboard) {
+  TestOffice(0);
+  QTest::mouseClick(Control<QCheckBox>("chkShowTech"), Qt::LeftButton, {}, QPoint(5, 5));
+  QApplication::setActiveWindow(window.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  const auto copied = [clipboard](const char* where) {
+    const QString text = clipboard->text();
+    EXPECT_TRUE(text.startsWith("Printer: Office\nResult: Printer Ready\n")) << where << ": " << text.toStdString();
+    EXPECT_EQ(text.count("\n  Buffer No. "), 21) << where;
+    clipboard->clear();
+  };
+  for (const char* focus : {"lstPrinters", "cmdLoadPrinters", "cmdTest", "chkShowTech", "List1"}) {
+    Control<QWidget>(focus)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+    copied(focus);
+  }
+  for (const char* name : {"lblResult", "lblLongResult"}) {  // "Copy", the one item of their context menu
+    ASSERT_EQ(Label(name)->contextMenuPolicy(), Qt::ActionsContextMenu);
+    ASSERT_EQ(Label(name)->actions().size(), 1);
+    EXPECT_EQ(Label(name)->actions()[0]->text(), "Copy");
+    Label(name)->actions()[0]->trigger();
+    copied(name);
   }
 }
 

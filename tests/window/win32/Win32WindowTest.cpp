@@ -131,23 +131,24 @@ class Win32WindowTest : public ::testing::Test {
     SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
     DoubleClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   }
-  // A key pressed while `name` has the focus, through the program's message loop.
-  void Key(const char* name, WPARAM key, bool shift = false) {
+  // A key pressed while `name` has the focus, `held` (VK_SHIFT, VK_CONTROL) held
+  // down, through the program's message loop.
+  void Key(const char* name, WPARAM key, BYTE held = 0) {
     MSG msg{Control(name), WM_KEYDOWN, key, 1, 0, {}};
-    if (shift) {
+    if (held != 0) {
       BYTE state[256];
       GetKeyboardState(state);
-      state[VK_SHIFT] = 0x80;
+      state[held] = 0x80;
       SetKeyboardState(state);
     }
-    if (!IsDialogMessageW(w->Handle(), &msg)) {
+    if (!w->HandleKeys(msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
-    if (shift) {
+    if (held != 0) {
       BYTE state[256];
       GetKeyboardState(state);
-      state[VK_SHIFT] = 0;
+      state[held] = 0;
       SetKeyboardState(state);
     }
   }
@@ -209,14 +210,14 @@ class Win32WindowTest : public ::testing::Test {
   }
   // The control's tip, as its tooltip shows it; empty if it has none.
   std::wstring Tip(const char* name) {
-    wchar_t tip[256] = L"";
+    wchar_t tip[1024] = L"";
     TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.hwnd = w->Handle();
     tool.uId = reinterpret_cast<UINT_PTR>(Control(name));
     if (!SendMessageW(w->Tooltip(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) return L"";
     tool.lpszText = tip;
-    SendMessageW(w->Tooltip(), TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(w->Tooltip(), TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
     return tip;
   }
 
@@ -254,6 +255,9 @@ TEST_F(Win32WindowTest, ControlsStandWhereTheLayoutPutsThemAt96Dpi) {
     EXPECT_STREQ(window_class, kinds.at(c.kind).window_class) << name;
     const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
     EXPECT_EQ(style & kinds.at(c.kind).style, kinds.at(c.kind).style) << name;
+    if (c.kind == window::Kind::Label) {
+      EXPECT_EQ(style & SS_TYPEMASK, c.wraps ? SS_LEFT : SS_LEFTNOWORDWRAP) << name;
+    }
     RECT r;
     GetWindowRect(hwnd, &r);
     MapWindowPoints(nullptr, w->Handle(), reinterpret_cast<POINT*>(&r), 2);
@@ -295,6 +299,7 @@ TEST_F(Win32WindowTest, LabelsAreDrawnInTheirColours) {
   EXPECT_TRUE(Text("lblDescribe").starts_with(L"KAVRO SOFTWARE: Utility program"));
   EXPECT_FALSE(Visible("List1"));
   EXPECT_FALSE(Visible("Label1"));
+  EXPECT_FALSE(Visible("lblReason"));
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   struct Case {
     const char* name;
@@ -321,6 +326,7 @@ TEST_F(Win32WindowTest, LabelsAreDrawnInTheirColours) {
   EXPECT_EQ(Text("lblResult"), L"Printer Not Ready (at this time)");
   EXPECT_EQ(Drawn("lblResult"), Rgb(0xFF, 0x80, 0x80));
   Click("chkShowTech");
+  EXPECT_TRUE(Visible("lblReason"));
   EXPECT_EQ(Drawn("Label1"), Rgb(0xFF, 0xFF, 0xFF));
   EXPECT_EQ(Text("Label1"), L"0010000000000");
 }
@@ -464,7 +470,7 @@ TEST_F(Win32WindowTest, TabVisitsTheControlsThatTakeFocusInTheirOrder) {
   }
   EXPECT_EQ(visited, (std::vector<HWND>{Control("cmdLoadPrinters"), Control("chkShowTech"), Control("cmdTest"),
                                         Control("List1"), Control("lstPrinters")}));
-  Key("lstPrinters", VK_TAB, true);
+  Key("lstPrinters", VK_TAB, VK_SHIFT);
   EXPECT_EQ(GetFocus(), Control("List1"));
 }
 
@@ -490,15 +496,18 @@ TEST_F(Win32WindowTest, AVerdictIsAnnouncedWithItsReasonAsTipAndDescriptionUntil
   memory.Add(u"Office");
   Click("cmdLoadPrinters");
   Choose(L"Office");
-  memory.Fault = [](const std::string& call) {
-    if (call == "GetPrinterA") throw std::runtime_error("spooler went away");
+  std::string failure;  // longer than the technical view's box holds
+  for (int i = 0; i < 12; ++i) failure += "the spooler went away, ";
+  memory.Fault = [&](const std::string& call) {
+    if (call == "GetPrinterA") throw std::runtime_error(failure);
   };
   const std::unique_ptr<std::remove_pointer_t<HWINEVENTHOOK>, decltype(&UnhookWinEvent)> hook(
       SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr, Announced,
                       GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT),
       UnhookWinEvent);
   ASSERT_NE(hook, nullptr);
-  for (const std::wstring reason : {L"The printer could not be read: spooler went away.", L""}) {
+  const std::wstring read = L"The printer could not be read: " + std::wstring(failure.begin(), failure.end()) + L".";
+  for (const std::wstring& reason : {read, std::wstring()}) {
     const windowtest::CapturedErrors reported;
     reason.empty() ? Choose(L"Office") : Click("cmdTest");
     for (const auto& [name, own] : {std::pair{"lblResult", L"Test result"},
@@ -509,6 +518,43 @@ TEST_F(Win32WindowTest, AVerdictIsAnnouncedWithItsReasonAsTipAndDescriptionUntil
     // Announced once, as it now reads.
     for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
     EXPECT_EQ(std::exchange(announced, {}), (decltype(announced){{Control("lblResult"), Text("lblResult")}}));
+    // The technical view says it as far as its box holds, and whole in its tip and name.
+    std::wstring shown = Text("lblReason");
+    for (std::size_t at; (at = shown.find(L"\r\n")) != std::wstring::npos;) shown.replace(at, 2, L" ");
+    EXPECT_EQ(shown, reason.empty() ? L"" : reason.substr(0, shown.size() - 1) + L"\u2026");
+    EXPECT_EQ(Tip("lblReason"), reason);
+    EXPECT_EQ(reason.empty() ? reason : AccessibleText("lblReason"), reason);
+  }
+}
+
+TEST_F(Win32WindowTest, CtrlCAnywhereAndCopyOnTheVerdictPutTheReportOnTheClipboard) {
+  memory.Add(u"Office");
+  Click("cmdLoadPrinters");
+  Choose(L"Office");
+  Click("cmdTest");
+  Click("chkShowTech");
+  const auto copied = [this](const char* where) {
+    std::wstring text = L"(nothing)";
+    ASSERT_TRUE(OpenClipboard(w->Handle()));
+    if (HANDLE memory = GetClipboardData(CF_UNICODETEXT)) {
+      text = static_cast<const wchar_t*>(GlobalLock(memory));
+      GlobalUnlock(memory);
+    }
+    EmptyClipboard();
+    CloseClipboard();
+    EXPECT_TRUE(text.starts_with(L"Printer: Office\r\nResult: Printer Ready\r\n")) << where;
+    EXPECT_TRUE(text.ends_with(L"\r\n  Attribute bits: 0000000000000\r\n")) << where;
+  };
+  for (const char* focus : {"lstPrinters", "cmdLoadPrinters", "cmdTest", "chkShowTech", "List1"}) {
+    SetFocus(Control(focus));
+    Key(focus, 'C', VK_CONTROL);
+    copied(focus);
+  }
+  // The verdict's context menu, its first item chosen with the keyboard.
+  for (const char* name : {"lblResult", "lblLongResult"}) {
+    for (WPARAM key : {VK_DOWN, VK_RETURN}) PostMessageW(w->Handle(), WM_KEYDOWN, key, 1);
+    SendMessageW(w->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Control(name)), MAKELPARAM(100, 500));
+    copied(name);
   }
 }
 
