@@ -107,52 +107,6 @@ TEST(Reason, EachCaseReadsAsTheTableSays) {
         << &c - cases;
 }
 
-// Each step at which a device was not reached, with what to check.
-TEST(Reason, EachFailedStepSaysWhatToCheck) {
-  const struct {
-    Step step;
-    std::string address;
-    int http, ipp;
-    const char* reason;
-  } cases[] = {
-      {Step::NameUnknown, "", 0, 0,
-       "Not ready: no name server knows the printer's name lp.example. Check the printer's name or address."},
-      {Step::NameServerSilent, "", 0, 0,
-       "Not ready: no name server answered for the printer's name lp.example. Check the network connection."},
-      {Step::NoRoute, "10.1.2.3", 0, 0,
-       "Not ready: there is no route to the printer at lp.example (10.1.2.3). Check the network or VPN connection."},
-      {Step::Silent, "10.1.2.3", 0, 0,
-       "Not ready: the printer does not answer at lp.example (10.1.2.3) port 631. Check that it is switched on and "
-       "connected to the network."},
-      {Step::Refused, "10.1.2.3", 0, 0,
-       "Not ready: the printer at lp.example (10.1.2.3) refuses the connection on port 631. The printer takes no "
-       "jobs on port 631."},
-      {Step::HungUp, "lp.example", 0, 0,
-       "Not ready: the printer at lp.example port 631 hangs up at once. Its print service may be stopped or busy: "
-       "restart the printer."},
-      {Step::TlsFailed, "", 0, 0,
-       "Not ready: the secure connection (TLS) to the printer at lp.example port 631 fails. Check the printer's "
-       "security settings."},
-      {Step::Refusal, "", 404, 0,
-       "Not ready: the printer is gone from its server at lp.example port 631: there is no printer at /ipp/print "
-       "(HTTP 404). Check the printer's address."},
-      {Step::Refusal, "", 200, 0x0507,
-       "Not ready: the printer at lp.example port 631 says it cannot serve now (IPP status 0x0507). Try again "
-       "later, or restart the printer."},
-  };
-  for (const auto& c : cases) {
-    Findings f = Learnt(kGone, "lp.example port 631");
-    f.device.host = "lp.example";
-    f.device.address = c.address;
-    f.device.step = c.step;
-    f.device.http_status = c.http;
-    f.device.ipp_status = c.ipp;
-    f.device.gone = c.http == 404;
-    f.device.resource = "/ipp/print?user=a";
-    EXPECT_EQ(Reason({u"NO", "Office", 0, PRINTER_STATUS_OFFLINE, ""}, f), c.reason);
-  }
-}
-
 // What runs low, by the printer's own mark or else 10 % (a waste box, 90 %
 // full), and what waits in the queue.
 TEST(Reason, SuppliesThatRunLowAndJobsThatWaitAreNamed) {

@@ -20,8 +20,8 @@
 #include "UdpPeer.h"
 #include "WinspoolPrinters.h"
 #include "Win32Window.h"  // last: it brings in <windows.h>
+#include "AccessibleText.h"
 #include <objbase.h>
-#include <oleacc.h>
 
 namespace {
 
@@ -106,21 +106,9 @@ struct SpoolerWindow : Com {
   std::wstring Verdict() const { return TextOf(window.Control("lblResult")); }
   std::wstring StatusLine() const { return Entry(window.Control("List1"), 18); }
   // Why, as a screen reader is told it: the verdict's description.
-  std::string Reason() {
-    IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(window.Control("lblResult"), OBJID_CLIENT, __uuidof(IAccessible),
-                                          reinterpret_cast<void**>(&object))))
-      return "(no accessible object)";
-    VARIANT self;
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR text = nullptr;
-    std::string out = "(no description)";
-    if (object->get_accDescription(self, &text) == S_OK && text != nullptr)
-      out = printing::Utf16ToUtf8(std::u16string(text, text + SysStringLen(text)));
-    SysFreeString(text);
-    object->Release();
-    return out;
+  std::string Reason() const {
+    const std::wstring text = AccessibleText(window.Control("lblResult"), &IAccessible::get_accDescription);
+    return printing::Utf16ToUtf8(std::u16string(text.begin(), text.end()));
   }
 };
 

@@ -7,24 +7,9 @@
 // The program runs in a network namespace of its own (OwnNetwork.h) under
 // scripts/own-resolver, which points its resolver at the tests' name
 // server (UdpPeer.h's NameServer, on kTestNameServer there).
-#include <gtest/gtest.h>
-
-#include <QAccessible>
-#include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QTest>
-
-#include <memory>
-#include <string>
-
-#include "CupsPrinters.h"
-#include "LoopbackPeer.h"
 #include "OwnNetwork.h"
-#include "PrivateScheduler.h"
-#include "QtWindow.h"
+#include "SchedulerWindow.h"
 #include "StepCases.h"
-#include "Text.h"
 
 using namespace printing::testing;
 
@@ -33,47 +18,18 @@ namespace {
 ::testing::Environment* const own_network =
     ::testing::AddGlobalTestEnvironment(new printing::testing::OwnNetworkFirst);
 
-class DeviceWindowTest : public ::testing::Test {
+class DeviceWindowTest : public SchedulerWindow {
  protected:
-  static void SetUpTestSuite() {
-    scheduler = new cupstest::PrivateScheduler;
-    scheduler->Start();
-  }
-  static void TearDownTestSuite() {
-    delete scheduler;
-    scheduler = nullptr;
-  }
-  void SetUp() override {
-    scheduler->UseEnvironment();
-    window = std::make_unique<QtWindow>(printers);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  }
-  void TearDown() override { EXPECT_EQ(printers.OpenHandleCount(), 0u); }
+  static void SetUpTestSuite() { StartScheduler(); }
 
-  // Lists the printers, double-clicks `name` and tests it: the verdict and,
-  // after it, why, as the verdict's accessible description gives it.
+  // Lists the printers, chooses `name` and tests it.
   std::string Tested(const std::string& name) {
-    QTest::mouseClick(window->findChild<QPushButton*>("cmdLoadPrinters"), Qt::LeftButton);
-    auto* list = window->findChild<QListWidget*>("lstPrinters");
-    const auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
-    if (found.isEmpty()) return name + " is not listed";
-    const QPoint at = list->visualItemRect(found.front()).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseClick(window->findChild<QPushButton*>("cmdTest"), Qt::LeftButton);
-    auto* verdict = window->findChild<QLabel*>("lblResult");
-    return (verdict->text() + " / " +
-            QAccessible::queryAccessibleInterface(verdict)->text(QAccessible::Description))
-        .toStdString();
+    Load();
+    Choose(QString::fromStdString(name));
+    Test();
+    return Verdict();
   }
-
-  static cupstest::PrivateScheduler* scheduler;
-  printing::CupsPrinters printers;
-  std::unique_ptr<QtWindow> window;
 };
-
-cupstest::PrivateScheduler* DeviceWindowTest::scheduler = nullptr;
 
 const std::string kNotReady = "Printer Not Ready (at this time) / Not ready: ";
 

@@ -1,75 +1,21 @@
 // The window over the CUPS backend and a private scheduler, worked as a user
 // works it: load, double-click, test.
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QTest>
-
-#include <memory>
-#include <string>
-
-#include "CupsPrinters.h"
 #include "FakeUsbBus.h"
-#include "QtWindow.h"
-#include "PrivateScheduler.h"
+#include "SchedulerWindow.h"
 
 namespace {
 
-class SchedulerWindowTest : public ::testing::Test {
+class SchedulerWindowTest : public SchedulerWindow {
  protected:
   static void SetUpTestSuite() {
-    scheduler = new cupstest::PrivateScheduler;
-    scheduler->Start();
+    StartScheduler();
     scheduler->Run("lpadmin -p Office -E -v file:///dev/null -D 'Front desk'");
     scheduler->Run("lpadmin -d Office");
     scheduler->Run("lpoptions -p Office/duplex -o sides=two-sided-long-edge");
     scheduler->Run("lpadmin -p Paused -E -v file:///dev/null && cupsdisable Paused");
     scheduler->Run("lpadmin -p Rejecting -E -v file:///dev/null && cupsreject Rejecting");
   }
-  static void TearDownTestSuite() {
-    delete scheduler;
-    scheduler = nullptr;
-  }
-
-  void SetUp() override {
-    scheduler->UseEnvironment();
-    window = std::make_unique<QtWindow>(printers);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  }
-  void TearDown() override { EXPECT_EQ(printers.OpenHandleCount(), 0u); }
-
-  void Load() { QTest::mouseClick(window->findChild<QPushButton*>("cmdLoadPrinters"), Qt::LeftButton); }
-  void Choose(const QString& name) {
-    auto* list = window->findChild<QListWidget*>("lstPrinters");
-    const auto found = list->findItems(name, Qt::MatchExactly);
-    ASSERT_FALSE(found.isEmpty()) << name.toStdString();
-    const QPoint at = list->visualItemRect(found.front()).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-  }
-  void Test() { QTest::mouseClick(window->findChild<QPushButton*>("cmdTest"), Qt::LeftButton); }
-  QString Text(const char* label) { return window->findChild<QLabel*>(label)->text(); }
-  QStringList Listed(const char* list) {
-    QStringList out;
-    auto* w = window->findChild<QListWidget*>(list);
-    for (int i = 0; i < w->count(); ++i) out << w->item(i)->text();
-    return out;
-  }
-
-  // The scheduler's folder holds the USB bus the window sees, which has no
-  // bus until a test makes one there.
-  static std::string SysfsRoot() { return scheduler->Dir() + "/sys"; }
-
-  static cupstest::PrivateScheduler* scheduler;
-  printing::CupsPrinters printers{SysfsRoot()};
-  std::unique_ptr<QtWindow> window;
 };
-
-cupstest::PrivateScheduler* SchedulerWindowTest::scheduler = nullptr;
 
 TEST_F(SchedulerWindowTest, ListsTheQueuesAsLpstatDoes) {
   Load();

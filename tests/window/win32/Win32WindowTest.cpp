@@ -17,6 +17,7 @@
 #include "MemoryPrinters.h"
 #include "WinspoolPrinters.h"
 #include "Win32Window.h"  // last: it brings in <windows.h>
+#include "AccessibleText.h"
 #include <commctrl.h>
 #include <oleacc.h>
 
@@ -194,19 +195,7 @@ class Win32WindowTest : public ::testing::Test {
   // What a screen reader is told of the control: by `get`, what it is called.
   std::wstring AccessibleText(const char* name, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*) =
                                                     &IAccessible::get_accName) {
-    IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(Control(name), OBJID_CLIENT, __uuidof(IAccessible),
-                                          reinterpret_cast<void**>(&object))))
-      return L"(no object)";
-    VARIANT self;
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR text = nullptr;
-    std::wstring out = L"(none)";
-    if ((object->*get)(self, &text) == S_OK && text != nullptr) out = text;
-    SysFreeString(text);
-    object->Release();
-    return out;
+    return printing::testing::AccessibleText(Control(name), get);
   }
   // The control's tip, as its tooltip shows it; empty if it has none.
   std::wstring Tip(const char* name) {
