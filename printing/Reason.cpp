@@ -87,13 +87,17 @@ struct Why {
   std::string hint;  // a sentence, or nothing
 };
 
+// The ports where the device was asked: " port 9100", " port 445 or 139".
+std::string Ports(const DeviceState& d) {
+  return d.host.empty() || d.where.rfind(d.host, 0) != 0 ? "" : d.where.substr(d.host.size());
+}
+
 // Where the device was asked, with the address tried where the host is a
 // name: "printer.example (10.0.0.5) port 9100".
 std::string At(const DeviceState& d, bool with_ports = true) {
   std::string host = d.host.empty() ? d.where : d.host;
-  const std::string ports = d.host.empty() || d.where.rfind(d.host, 0) != 0 ? "" : d.where.substr(d.host.size());
   if (!d.address.empty() && d.address != d.host) host += " (" + d.address + ")";
-  return with_ports ? host + ports : host;
+  return with_ports ? host + Ports(d) : host;
 }
 
 // The HTTP or IPP status of an answer that refused the request.
@@ -107,7 +111,7 @@ std::string Status(const DeviceState& d) {
 
 // Why the device that was not there was not: the step that failed.
 Why Unreachable(const DeviceState& d) {
-  const std::string ports = d.host.empty() || d.where.rfind(d.host, 0) != 0 ? "" : d.where.substr(d.host.size());
+  const std::string ports = Ports(d);
   switch (d.step) {
     case Step::NameUnknown:
       return {"no name server knows the printer's name " + d.host, "Check the printer's name or address."};

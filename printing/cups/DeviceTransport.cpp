@@ -284,14 +284,7 @@ IppReply CupsTransport::AskIpp(const DeviceUri& uri, bool describe, const Deadli
     Connection http(
         httpConnect2(address.c_str(), uri.port, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_NEVER, 1, left, nullptr));
     if (!http) {
-      // libcups does not say how far it got: once more, without waiting
-      // for a silent device again (a refusal, or no route, comes at once).
-      Step step = deadline.Passed() ? Step::Silent : Connects(address, uri.port, std::chrono::milliseconds(0), deadline, {});
-      if (step == Step::Answered) step = Step::Silent;
-      if (Further(failed.step, step) != failed.step) {
-        failed.step = step;
-        failed.address = address;
-      }
+      ConnectAgain(*this, address, uri.port, deadline, failed);  // libcups does not say how far it got
       continue;
     }
     char printer_uri[HTTP_MAX_URI];

@@ -18,6 +18,15 @@ Addresses Resolve(const std::string& host, int port, const Deadline& deadline, B
   return none;
 }
 
+void ConnectAgain(Transport& transport, const std::string& address, int port, const Deadline& deadline,
+                  IppReply& failed) {
+  Step step = deadline.Passed() ? Step::Silent : transport.Connects(address, port, std::chrono::milliseconds(0), deadline);
+  if (step == Step::Answered) step = Step::Silent;
+  if (Further(failed.step, step) == failed.step) return;
+  failed.step = step;
+  failed.address = address;
+}
+
 DeviceState AskAll(const std::vector<std::function<DeviceState()>>& asks) {
   if (asks.empty()) return DeviceState{};
   const std::vector<DeviceState> answers = AllAtOnce(asks);

@@ -94,6 +94,14 @@ struct SnmpAccess {
   int index = 1;  // the printer's hrDeviceIndex
 };
 
+// Where a connection that the platform made its own way failed without
+// saying how far it got: connects to `port` of `address` once more, at once
+// (a refusal, or no route, comes at once; a silent device is not waited for
+// again), and notes in `failed` the step and address where they go further.
+// A connection that holds now says no more than silence.
+void ConnectAgain(Transport& transport, const std::string& address, int port, const Deadline& deadline,
+                  IppReply& failed);
+
 // Checks the device at `device_uri` by the deadline; with `describe`, an IPP
 // device is also asked for its make and model, description, location,
 // queued jobs and pages per minute.

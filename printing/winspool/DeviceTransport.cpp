@@ -28,8 +28,8 @@ std::wstring Wide(const std::string& utf8) {
   return std::wstring(wide.begin(), wide.end());
 }
 
-}  // namespace
-
+// The step at which a connection failed with Winsock's `error`, and a name
+// lookup with GetAddrInfoW's.
 Step ConnectFailure(int error) {
   switch (error) {
     case WSAECONNREFUSED:
@@ -49,6 +49,8 @@ Step LookupFailure(int error) {
   // WSAHOST_NOT_FOUND is EAI_NONAME; WSANO_DATA a name without an address.
   return error == WSAHOST_NOT_FOUND || error == WSANO_DATA ? Step::NameUnknown : Step::NameServerSilent;
 }
+
+}  // namespace
 
 Addresses HostAddresses(const std::string& host, const std::string& service, bool numeric_only) {
   Addresses found;
@@ -377,14 +379,7 @@ IppReply SpoolerTransport::Failed(const DeviceUri& uri, unsigned long error, con
       // route answer at once).
       const Addresses addresses = Lookup(uri.host, uri.port, deadline);
       reply.step = addresses.empty() ? addresses.failed : Step::NotAsked;
-      for (const std::string& address : addresses) {
-        Step step = deadline.Passed() ? Step::Silent : Connects(address, uri.port, std::chrono::milliseconds(0), deadline, {});
-        if (step == Step::Answered) step = Step::Silent;
-        if (Further(reply.step, step) != reply.step) {
-          reply.step = step;
-          reply.address = address;
-        }
-      }
+      for (const std::string& address : addresses) ConnectAgain(*this, address, uri.port, deadline, reply);
       if (reply.step == Step::NotAsked) reply.step = Step::Silent;
       break;
     }

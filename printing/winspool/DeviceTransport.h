@@ -13,11 +13,6 @@ namespace printing {
 // itself, so that nothing is looked up.
 Addresses HostAddresses(const std::string& host, const std::string& service, bool numeric_only);
 
-// The step at which a connection failed with Winsock's `error`, and a name
-// lookup with GetAddrInfoW's.
-Step ConnectFailure(int error);
-Step LookupFailure(int error);
-
 class SpoolerTransport : public Transport {
  public:
   // Name lookups run under `bounds`.
